@@ -1,0 +1,89 @@
+# Shared build helpers.
+#
+# KOR_NATIVE  true for the Linux host build, KOR_WINDOWS for both MinGW builds.
+# KOR_WINE_TESTS  true for the build whose programs the Wine tests run (win64).
+
+find_program(KOR_PYTHON NAMES python3 REQUIRED)
+
+if(WIN32)
+  set(KOR_WINDOWS TRUE)
+  set(KOR_NATIVE FALSE)
+  # Every shipped .exe runs on a bare Windows: no MinGW runtime DLLs beside it.
+  add_link_options(-static -static-libgcc -static-libstdc++)
+  add_compile_options(-Wall -Wextra)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(KOR_WINE_TESTS TRUE)
+  else()
+    set(KOR_WINE_TESTS FALSE)
+  endif()
+else()
+  set(KOR_WINDOWS FALSE)
+  set(KOR_NATIVE TRUE)
+  set(KOR_WINE_TESTS FALSE)
+  add_compile_options(-Wall -Wextra)
+endif()
+
+set(KOR_SANITIZE_FLAGS -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+
+# kor_unit_test(NAME name SOURCES src... [INCLUDES dir...] [LIBS lib...] [LABELS label...])
+#
+# Native only. Builds the GoogleTest program twice, plainly and under
+# AddressSanitizer + UndefinedBehaviorSanitizer, and registers both with the
+# label "unit". SOURCES holds the tests and the library sources under test, so
+# that the sanitizer build instruments the library code too.
+function(kor_unit_test)
+  cmake_parse_arguments(T "" "NAME" "SOURCES;INCLUDES;LIBS;LABELS" ${ARGN})
+  if(NOT KOR_NATIVE)
+    return()
+  endif()
+  find_package(GTest REQUIRED)
+  foreach(variant plain san)
+    if(variant STREQUAL "plain")
+      set(target ${T_NAME})
+    else()
+      set(target ${T_NAME}_san)
+    endif()
+    add_executable(${target} ${T_SOURCES})
+    target_include_directories(${target} PRIVATE ${T_INCLUDES})
+    target_link_libraries(${target} PRIVATE GTest::gtest_main ${T_LIBS})
+    if(variant STREQUAL "san")
+      target_compile_options(${target} PRIVATE ${KOR_SANITIZE_FLAGS})
+      target_link_options(${target} PRIVATE ${KOR_SANITIZE_FLAGS})
+    endif()
+    add_test(NAME ${target} COMMAND ${target})
+    set_tests_properties(${target} PROPERTIES LABELS "unit;${T_LABELS}"
+      ENVIRONMENT "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1;ASAN_OPTIONS=detect_leaks=1")
+  endforeach()
+endfunction()
+
+# kor_py_test(NAME name SCRIPT file LABEL label [ARGS arg...] [TIMEOUT s] [WINE])
+#
+# Registers an integration test written in Python (standard library only).
+# WINE tests share one template Wine prefix per ctest run (fixture
+# "wineprefix"), which each test copies into a prefix of its own.
+function(kor_py_test)
+  cmake_parse_arguments(T "WINE" "NAME;SCRIPT;LABEL;TIMEOUT" "ARGS" ${ARGN})
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 600)
+  endif()
+  add_test(NAME ${T_NAME} COMMAND ${KOR_PYTHON} ${T_SCRIPT} ${T_ARGS})
+  set(env "PYTHONPATH=${CMAKE_SOURCE_DIR}/tests/harness;PYTHONDONTWRITEBYTECODE=1;KOR_SOURCE_DIR=${CMAKE_SOURCE_DIR};KOR_BUILD_DIR=${CMAKE_BINARY_DIR}")
+  if(T_WINE)
+    list(APPEND env "KOR_WINE_TEMPLATE=${CMAKE_BINARY_DIR}/wine-template")
+    set_tests_properties(${T_NAME} PROPERTIES FIXTURES_REQUIRED wineprefix)
+  endif()
+  set_tests_properties(${T_NAME} PROPERTIES LABELS "${T_LABEL}" TIMEOUT ${T_TIMEOUT} ENVIRONMENT "${env}")
+endfunction()
+
+# The template Wine prefix: made once per ctest run, removed at its end.
+function(kor_wine_fixture)
+  if(TEST kor_wine_prefix_setup)
+    return()
+  endif()
+  add_test(NAME kor_wine_prefix_setup
+    COMMAND ${KOR_PYTHON} ${CMAKE_SOURCE_DIR}/tests/harness/wine.py make-template ${CMAKE_BINARY_DIR}/wine-template)
+  add_test(NAME kor_wine_prefix_cleanup
+    COMMAND ${KOR_PYTHON} ${CMAKE_SOURCE_DIR}/tests/harness/wine.py remove-template ${CMAKE_BINARY_DIR}/wine-template)
+  set_tests_properties(kor_wine_prefix_setup PROPERTIES FIXTURES_SETUP wineprefix LABELS "wine;gui" TIMEOUT 300)
+  set_tests_properties(kor_wine_prefix_cleanup PROPERTIES FIXTURES_CLEANUP wineprefix LABELS "wine;gui" TIMEOUT 120)
+endfunction()
