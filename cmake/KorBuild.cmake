@@ -87,3 +87,15 @@ function(kor_wine_fixture)
   set_tests_properties(kor_wine_prefix_setup PROPERTIES FIXTURES_SETUP wineprefix LABELS "wine;gui" TIMEOUT 300)
   set_tests_properties(kor_wine_prefix_cleanup PROPERTIES FIXTURES_CLEANUP wineprefix LABELS "wine;gui" TIMEOUT 120)
 endfunction()
+
+# Adds every direct subfolder of the current source folder that has a
+# CMakeLists.txt, in name order, so that areas can be added independently.
+macro(kor_add_subfolders)
+  file(GLOB _kor_subs LIST_DIRECTORIES true RELATIVE ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR}/*)
+  list(SORT _kor_subs)
+  foreach(_kor_sub ${_kor_subs})
+    if(IS_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}/${_kor_sub} AND EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${_kor_sub}/CMakeLists.txt)
+      add_subdirectory(${_kor_sub})
+    endif()
+  endforeach()
+endmacro()
