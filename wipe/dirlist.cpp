@@ -1,0 +1,42 @@
+#include "dirlist.h"
+
+#include <cstring>
+#include <new>
+
+bool anyEraseFailed = false;
+
+bool DirList::append(const char* path) {
+  size_t n = std::strlen(path);
+  if (n >= kPathMax) return false;
+  DirNode* node = new (std::nothrow) DirNode;
+  if (!node) return false;
+  std::memset(node->path, 0, sizeof node->path);
+  std::memcpy(node->path, path, n);
+  node->next = nullptr;
+  if (tail)
+    tail->next = node;
+  else
+    head = node;
+  tail = node;
+  return true;
+}
+
+int DirList::eraseAll() {
+  int removed = 0;
+  for (DirNode* n = head; n; n = n->next) {
+    if (eraseDirectory(n->path))
+      ++removed;
+    else
+      anyEraseFailed = true;
+  }
+  return removed;
+}
+
+void DirList::clear() {
+  while (head) {
+    DirNode* next = head->next;
+    delete head;
+    head = next;
+  }
+  tail = nullptr;
+}

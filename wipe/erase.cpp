@@ -1,0 +1,76 @@
+#include "erase.h"
+
+#include <cstdio>
+#include <memory>
+#include <new>
+
+#include "os.h"
+#include "settings.h"
+
+const char* const kErasedName = "this file has been erased.";
+
+int passesForSize(uint64_t length) {
+  if (length < 1024) return 5;
+  if (length < 5120) return 3;
+  return 1;
+}
+
+static EraseStatus removeLink(const char* path) {
+  // Writing through a link would overwrite a file the user did not name;
+  // only the link itself goes.
+  if (osRemoveLink(path)) return Erased;
+  std::printf("error erasing \"%s\" file\n", path);
+  return DeleteFailed;
+}
+
+static EraseStatus overwrite(const char* path, uint64_t& lengthOut, bool& isLink) {
+  OsFile f;
+  OsOpenResult opened = osOpenForUpdate(path, f);
+  if (opened == OsOpenResult::IsLink) {
+    isLink = true;
+    return Erased;
+  }
+  if (opened != OsOpenResult::Opened) {
+    std::printf("error opening %s file\n", path);
+    return OpenFailed;
+  }
+  uint64_t length = 0;
+  osFileLength(f, length);
+  osSeekStart(f);
+  lengthOut = length;
+
+  size_t bufSize = length < kSegmentSize ? (size_t)length : (size_t)kSegmentSize;
+  if (bufSize == 0) bufSize = 1;
+  std::unique_ptr<unsigned char[]> buf(new (std::nothrow) unsigned char[bufSize]);
+  if (!buf) {
+    std::printf("error allocating memory\n");
+    return NoMemory;
+  }
+  int passes = overwritePasses != 0 ? overwritePasses : passesForSize(length);
+  for (int pass = 0; pass < passes; ++pass) {
+    EraseStatus st = writePass(f, buf.get(), length);
+    if (st != Erased) return st;
+  }
+  return Erased;
+}
+
+EraseStatus eraseFile(const char* path) {
+  if (osNameKind(path) == OsNameKind::Link) return removeLink(path);
+  osClearReadOnly(path);
+
+  uint64_t length = 0;
+  bool isLink = false;
+  EraseStatus st = overwrite(path, length, isLink);
+  if (isLink) return removeLink(path);  // became a link between the look and the open
+  if (st != Erased) return st;
+
+  // The neutral name hides the original name once the contents are gone. A
+  // failed move (the name is taken, another volume) is not an error: the
+  // file is then deleted under its own name.
+  const char* toDelete = osMoveNoReplace(path, kErasedName) ? kErasedName : path;
+  if (!osDeleteFile(toDelete)) {
+    std::printf("error erasing \"%s\" file\n", toDelete);
+    return DeleteFailed;
+  }
+  return Erased;
+}

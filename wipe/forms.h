@@ -1,0 +1,15 @@
+// The three ways Korwipe is run; each returns the process exit code.
+#pragma once
+
+// One argument: a file name (erased alone) or a pattern (every regular file
+// it matches).
+int runFileForm(const char* argument);
+
+// "-d" with a directory name or pattern (null when "-d" stands alone):
+// collects the matched directories, asks once, erases them on yes.
+int runDirectoryForm(const char* pattern);
+
+// Asks whether to erase the selected directory (directories when plural)
+// and reads single keys from the console until y, Y, n or N. Returns 1 for
+// yes, 0 for no, -1 when no key can be read at all.
+int askConfirmation(bool plural);

@@ -1,0 +1,271 @@
+// Win32 implementation of os.h (ANSI calls): the shipped Korwipe.exe.
+#include <windows.h>
+#include <shlobj.h>
+
+#include <cstring>
+#include <string>
+
+#include "os.h"
+#include "os_testhooks.h"
+#include "paths.h"
+
+bool osIsSeparator(char c) { return c == '\\' || c == '/' || c == ':'; }
+char osSeparator() { return '\\'; }
+
+OsUtcTime osUtcNow() {
+  OsUtcTime t{};
+  if (testClock(t)) return t;
+  SYSTEMTIME st;
+  GetSystemTime(&st);
+  t.year = st.wYear;
+  t.month = st.wMonth;
+  t.day = st.wDay;
+  t.hour = st.wHour;
+  t.minute = st.wMinute;
+  t.second = st.wSecond;
+  return t;
+}
+
+bool osSettingsPath(char (&out)[kPathMax]) {
+  char folder[MAX_PATH];
+  // CSIDL_COMMON_APPDATA, not created: the tool only ever reads the file.
+  if (!SHGetSpecialFolderPathA(nullptr, folder, 0x23, FALSE)) return false;
+  return joinPath(out, folder, std::strlen(folder), "\\Korvanel\\Ostrel\\config.cfg");
+}
+
+// ---- files ----------------------------------------------------------------
+
+static HANDLE asHandle(intptr_t h) { return reinterpret_cast<HANDLE>(h); }
+
+OsNameKind osNameKind(const char* path) {
+  DWORD a = GetFileAttributesA(path);
+  if (a == INVALID_FILE_ATTRIBUTES) return OsNameKind::Missing;
+  if (a & FILE_ATTRIBUTE_REPARSE_POINT) return OsNameKind::Link;
+  if (a & FILE_ATTRIBUTE_DIRECTORY) return OsNameKind::Directory;
+  return OsNameKind::File;
+}
+
+void osClearReadOnly(const char* path) {
+  DWORD a = GetFileAttributesA(path);
+  if (a == INVALID_FILE_ATTRIBUTES || !(a & FILE_ATTRIBUTE_READONLY) || (a & FILE_ATTRIBUTE_REPARSE_POINT)) return;
+  a &= ~(DWORD)FILE_ATTRIBUTE_READONLY;
+  SetFileAttributesA(path, a ? a : FILE_ATTRIBUTE_NORMAL);
+}
+
+void OsFile::close() {
+  if (handle != -1) CloseHandle(asHandle(handle));
+  handle = -1;
+}
+
+OsOpenResult osOpenForUpdate(const char* path, OsFile& f) {
+  // FILE_FLAG_OPEN_REPARSE_POINT opens a link itself instead of its target,
+  // so that it can be recognised and never written through.
+  HANDLE h = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return OsOpenResult::Failed;
+  BY_HANDLE_FILE_INFORMATION info;
+  bool ok = GetFileInformationByHandle(h, &info) && GetFileType(h) == FILE_TYPE_DISK;
+  if (ok && (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+    CloseHandle(h);
+    return OsOpenResult::IsLink;
+  }
+  // Devices (CON, NUL, COM1) and directories are not files to overwrite.
+  if (!ok || (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    CloseHandle(h);
+    return OsOpenResult::Failed;
+  }
+  f.close();
+  f.handle = reinterpret_cast<intptr_t>(h);
+  return OsOpenResult::Opened;
+}
+
+bool osFileLength(OsFile& f, uint64_t& length) {
+  LARGE_INTEGER size;
+  if (!GetFileSizeEx(asHandle(f.handle), &size)) return false;
+  length = (uint64_t)size.QuadPart;
+  return true;
+}
+
+bool osSeekStart(OsFile& f) {
+  LARGE_INTEGER zero;
+  zero.QuadPart = 0;
+  return SetFilePointerEx(asHandle(f.handle), zero, nullptr, FILE_BEGIN) != 0;
+}
+
+bool osWriteAll(OsFile& f, const unsigned char* data, size_t n) {
+  while (n > 0) {
+    DWORD chunk = n > 0x40000000 ? 0x40000000 : (DWORD)n;
+    DWORD written = 0;
+    if (!WriteFile(asHandle(f.handle), data, chunk, &written, nullptr) || written == 0) return false;
+    data += written;
+    n -= written;
+  }
+  return true;
+}
+
+bool osFlush(OsFile& f) {
+  if (!FlushFileBuffers(asHandle(f.handle))) return false;
+  testSnapshot(f);
+  return true;
+}
+
+bool osMoveNoReplace(const char* from, const char* to) { return MoveFileA(from, to) != 0; }
+
+bool osDeleteFile(const char* path) { return DeleteFileA(path) != 0; }
+
+bool osRemoveLink(const char* path) {
+  // A directory link (junction, directory symlink) is removed like an empty
+  // directory; that deletes the link, never the target's contents.
+  DWORD a = GetFileAttributesA(path);
+  if (a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY)) return RemoveDirectoryA(path) == 1;
+  return DeleteFileA(path) != 0;
+}
+
+bool osRemoveDirectory(const char* path) { return RemoveDirectoryA(path) == 1; }
+
+// ---- search ---------------------------------------------------------------
+
+namespace {
+struct Win32Search {
+  std::string namePattern;
+};
+
+bool fill(OsFindEntry& e, const WIN32_FIND_DATAA& fd) {
+  size_t n = std::strlen(fd.cFileName);
+  if (n >= sizeof e.name) return false;
+  std::memcpy(e.name, fd.cFileName, n + 1);
+  e.isDirectory = (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  e.isLink = (fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+  return true;
+}
+}  // namespace
+
+// The system's search also matches the 8.3 short names, so "*.tmp" finds
+// "report.tmpx" through "REPORT~1.TMP". Only entries whose own long name
+// matches the pattern are returned.
+static bool acceptable(OsSearch& s, const WIN32_FIND_DATAA& fd, OsFindEntry& e) {
+  const Win32Search* w = static_cast<const Win32Search*>(s.state);
+  return matchName(w->namePattern.c_str(), fd.cFileName, true) && fill(e, fd);
+}
+
+bool OsSearch::first(const char* pattern, OsFindEntry& e) {
+  close();
+  WIN32_FIND_DATAA fd;
+  HANDLE h = FindFirstFileA(pattern, &fd);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  handle = reinterpret_cast<intptr_t>(h);
+  Win32Search* w = new Win32Search;
+  w->namePattern = pattern + dirPartLength(pattern);
+  state = w;
+  if (acceptable(*this, fd, e)) return true;
+  return next(e);
+}
+
+bool OsSearch::next(OsFindEntry& e) {
+  if (handle == -1) return false;
+  WIN32_FIND_DATAA fd;
+  while (FindNextFileA(asHandle(handle), &fd))
+    if (acceptable(*this, fd, e)) return true;
+  return false;
+}
+
+void OsSearch::close() {
+  if (handle != -1) FindClose(asHandle(handle));
+  handle = -1;
+  delete static_cast<Win32Search*>(state);
+  state = nullptr;
+}
+
+// ---- console --------------------------------------------------------------
+
+bool OsConsole::open() {
+  close();
+  HANDLE hin = CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
+  DWORD mode;
+  if (hin == INVALID_HANDLE_VALUE) return false;
+  if (!GetConsoleMode(hin, &mode)) {
+    CloseHandle(hin);
+    return false;
+  }
+  in = reinterpret_cast<intptr_t>(hin);
+  HANDLE hout = CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+  out = hout == INVALID_HANDLE_VALUE ? -1 : reinterpret_cast<intptr_t>(hout);
+  return true;
+}
+
+static bool isModifierOnly(WORD vk) {
+  switch (vk) {
+    case VK_SHIFT: case VK_CONTROL: case VK_MENU: case VK_CAPITAL: case VK_NUMLOCK: case VK_SCROLL:
+    case VK_LWIN: case VK_RWIN: case VK_LSHIFT: case VK_RSHIFT: case VK_LCONTROL: case VK_RCONTROL:
+    case VK_LMENU: case VK_RMENU:
+      return true;
+    default:
+      return false;
+  }
+}
+
+int OsConsole::readKey(int& echo) {
+  echo = -1;
+  if (pendingCode >= 0) {
+    // Second code of a key without a character: compared, not echoed.
+    int code = pendingCode;
+    pendingCode = -1;
+    return code;
+  }
+  HANDLE h = asHandle(in);
+  DWORD saved;
+  if (!GetConsoleMode(h, &saved)) return -1;
+  // Raw for the one key: no line input, no system echo, Ctrl-C is a key.
+  SetConsoleMode(h, 0);
+  int code = -1;
+  for (;;) {
+    INPUT_RECORD rec;
+    DWORD n = 0;
+    if (!ReadConsoleInputA(h, &rec, 1, &n) || n == 0) break;
+    if (rec.EventType != KEY_EVENT || !rec.Event.KeyEvent.bKeyDown) continue;
+    const KEY_EVENT_RECORD& k = rec.Event.KeyEvent;
+    unsigned char ch = (unsigned char)k.uChar.AsciiChar;
+    if (ch != 0) {
+      code = ch;
+      break;
+    }
+    if (isModifierOnly(k.wVirtualKeyCode)) continue;
+    code = (k.dwControlKeyState & ENHANCED_KEY) ? 0xE0 : 0x00;
+    pendingCode = k.wVirtualScanCode & 0xFF;
+    break;
+  }
+  SetConsoleMode(h, saved);
+  if (code >= 0) echo = code;
+  return code;
+}
+
+void OsConsole::echo(char c) {
+  if (out == -1) return;
+  DWORD written;
+  WriteConsoleA(asHandle(out), &c, 1, &written, nullptr);
+}
+
+void OsConsole::close() {
+  if (in != -1) CloseHandle(asHandle(in));
+  if (out != -1) CloseHandle(asHandle(out));
+  in = out = -1;
+  pendingCode = -1;
+}
+
+#ifdef KOR_WIPE_TEST_HOOKS
+bool osReadAt(OsFile& f, uint64_t offset, unsigned char* data, size_t n) {
+  while (n > 0) {
+    OVERLAPPED ov{};
+    ov.Offset = (DWORD)offset;
+    ov.OffsetHigh = (DWORD)(offset >> 32);
+    DWORD chunk = n > 0x100000 ? 0x100000 : (DWORD)n, got = 0;
+    if (!ReadFile(asHandle(f.handle), data, chunk, &got, &ov) || got == 0) return false;
+    data += got;
+    offset += got;
+    n -= got;
+  }
+  return true;
+}
+#endif
