@@ -1,0 +1,133 @@
+"""Shared helpers of the Korwipe integration tests (posix and wine).
+
+The scripts get two programs as arguments: the shipped Korwipe and its
+test-only twin Korwipe_testcfg, whose hooks (environment variables below) fix
+the clock, name the setting file and copy the file after each pass. The
+shipped program is only run where it reads no setting (usage errors), so no
+test ever reads the machine's own setting.
+"""
+import os
+import subprocess
+import sys
+import tempfile
+import shutil
+
+ERASED = "this file has been erased."
+USAGE = 'usage: "Korwipe filename" or "Korwipe -d directory"'
+
+
+class Checks:
+    """Collects failures instead of stopping at the first, and names each case."""
+
+    def __init__(self):
+        self.failures = []
+        self.count = 0
+
+    def eq(self, case, got, want):
+        self.count += 1
+        if got != want:
+            self.failures.append(f"{case}: got {got!r}, want {want!r}")
+
+    def true(self, case, cond, detail=""):
+        self.count += 1
+        if not cond:
+            self.failures.append(f"{case}: {detail or 'condition false'}")
+
+    def done(self):
+        for f in self.failures:
+            print("FAIL", f)
+        print(f"{self.count - len(self.failures)} passed, {len(self.failures)} failed")
+        sys.exit(1 if self.failures else 0)
+
+
+def programs():
+    if len(sys.argv) < 3:
+        raise SystemExit("usage: script.py KORWIPE KORWIPE_TESTCFG")
+    return sys.argv[1], sys.argv[2]
+
+
+class Scratch:
+    """A scratch folder, removed on exit."""
+
+    def __enter__(self):
+        self.path = tempfile.mkdtemp(prefix="korwipe-")
+        return self
+
+    def __exit__(self, *exc):
+        shutil.rmtree(self.path, ignore_errors=True)
+
+    def p(self, *parts):
+        return os.path.join(self.path, *parts)
+
+    def write(self, rel, data=b"x", size=None):
+        path = self.p(rel)
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        if size is not None:
+            data = bytes((i * 7 + 3) & 0xFF for i in range(size))
+        with open(path, "wb") as f:
+            f.write(data)
+        return path
+
+
+class Result:
+    def __init__(self, rc, out):
+        self.rc = rc
+        self.out = out.replace("\r\n", "\n")
+        self.lines = self.out.split("\n")[:-1] if self.out else []
+
+    def __repr__(self):
+        return f"Result(rc={self.rc}, lines={self.lines!r})"
+
+
+def run_native(exe, args, cwd, env=None, timeout=300):
+    """Runs the Linux build without a terminal (new session: no /dev/tty)."""
+    e = {k: v for k, v in os.environ.items() if not k.startswith("KORWIPE_TEST")}
+    if env:
+        e.update(env)
+    p = subprocess.run([exe] + list(args), cwd=cwd, env=e, stdin=subprocess.DEVNULL,
+                       stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=timeout,
+                       start_new_session=True)
+    return Result(p.returncode, p.stdout.decode("latin-1"))
+
+
+# ---- the generator, written independently of the C++ code ----------------
+
+M = 0xFFFFFFFF
+
+
+class Stream:
+    """The overwrite byte stream for a given UTC moment."""
+
+    def __init__(self, year, month, day, hour, minute, second):
+        d = (((year % 100) * 12 + month) * 31 + day - 32) & M
+        v = ((((d * 24 + hour) & M) * 60 + minute) & M) * 60 + second & M
+        v |= 1
+        r = []
+        for _ in range(3):
+            v = (v * 214013 + 2531011) & M
+            r.append((v >> 16) & 0x7FFF)
+        a, b, c = r[2], r[1], r[0]
+        self.s1 = ((a << 4) & M) ^ (((a >> 24) ^ (a >> 15)) & 0xF)
+        self.s2 = ((b << 3) & M) ^ (((b >> 26) ^ (b >> 24)) & 0x7)
+        self.s3 = ((c << 1) & M) ^ (((c >> 30) ^ (c >> 24)) & 0x1)
+
+    def take(self, n):
+        out = bytearray(n)
+        s1, s2, s3 = self.s1, self.s2, self.s3
+        for i in range(n):
+            s1 = ((s1 << 13) & M) ^ (((s1 >> 15) ^ (s1 >> 6)) & 0x1FFF)
+            s2 = ((s2 << 20) & M) ^ (((s2 >> 9) ^ (s2 >> 7)) & 0xFFFFF)
+            s3 = ((s3 << 17) & M) ^ (((s3 >> 14) ^ (s3 >> 8)) & 0x1FFFF)
+            out[i] = int((s1 ^ s2 ^ s3) * 2.3283064365e-10 * 256.0)
+        self.s1, self.s2, self.s3 = s1, s2, s3
+        return bytes(out)
+
+
+def snapshots(folder):
+    """The per-pass copies the test build left, in pass order."""
+    names = sorted((n for n in os.listdir(folder) if n.startswith("pass-")), key=lambda n: int(n[5:]))
+    out = []
+    for n in names:
+        with open(os.path.join(folder, n), "rb") as f:
+            out.append(f.read())
+    return out

@@ -1,0 +1,64 @@
+// The lane kernel, written once over a GCC vector type and compiled per
+// instruction set (fastrandom_sse2.cpp, fastrandom_avx2.cpp).
+//
+// Lane l of W fills out[l*block .. (l+1)*block) from its own state; block is
+// a multiple of 16. Every iteration steps all lanes 16 times and gathers
+// each lane's 16 bytes: four steps pack into one 32-bit word per lane
+// (byte k from step k: the x86 targets are little-endian), and four
+// such words make the lane's 16 bytes.
+//
+// Everything here has internal linkage: each including file is compiled for
+// a different instruction set, and a shared inline copy could let the linker
+// hand the wider code to a processor that lacks it.
+#pragma once
+
+#include <cstring>
+
+#include "fastrandom.h"
+
+namespace {
+
+template <typename V>
+inline V stepS1(V s) { return (s << 13) ^ (((s ^ (s >> 9)) >> 6) & 0x1FFFu); }
+template <typename V>
+inline V stepS2(V s) { return (s << 20) ^ (((s ^ (s >> 2)) >> 7) & 0xFFFFFu); }
+template <typename V>
+inline V stepS3(V s) { return (s << 17) ^ (((s ^ (s >> 6)) >> 8) & 0x1FFFFu); }
+
+// Byte source of one step, still in the top eight bits: x - 1, except that
+// x = 0 stays 0 (the comparison yields all ones, so subtracting it adds 1).
+template <typename V>
+inline V topByteWord(V x) { return x - 1u - (V)(x == 0u); }
+
+template <typename V, int W>
+void fillLaneBlocksT(TausWords* lanes, unsigned char* out, size_t block) {
+  V a, b, c;
+  for (int l = 0; l < W; ++l) {
+    a[l] = lanes[l].s1;
+    b[l] = lanes[l].s2;
+    c[l] = lanes[l].s3;
+  }
+  for (size_t i = 0; i < block; i += 16) {
+    V words[4];
+    for (int q = 0; q < 4; ++q) {
+      V t[4];
+      for (int k = 0; k < 4; ++k) {
+        a = stepS1(a);
+        b = stepS2(b);
+        c = stepS3(c);
+        t[k] = topByteWord<V>(a ^ b ^ c);
+      }
+      words[q] = (t[0] >> 24) | ((t[1] >> 16) & 0xFF00u) | ((t[2] >> 8) & 0xFF0000u) |
+                 (t[3] & 0xFF000000u);
+    }
+    uint32_t gathered[4][W];
+    std::memcpy(gathered, words, sizeof gathered);
+    for (int l = 0; l < W; ++l) {
+      uint32_t lane[4] = {gathered[0][l], gathered[1][l], gathered[2][l], gathered[3][l]};
+      std::memcpy(out + (size_t)l * block + i, lane, 16);
+    }
+  }
+  for (int l = 0; l < W; ++l) lanes[l] = TausWords{a[l], b[l], c[l]};
+}
+
+}  // namespace
