@@ -73,17 +73,19 @@ Image& Image::assign(const Image& source) {
     return *this;
   }
 
-  clear();
-  if (!source.pixels) return *this;
+  if (!source.pixels) {
+    clear();
+    return *this;
+  }
 
+  // Both new buffers are had before the record changes: when either cannot
+  // be, the target stays as it was (never a picture without its palette).
   size_t pixelSize = 0;
   if (!imageBufferSize(source.width, source.height, source.bitsPerPixel, &pixelSize))
     return *this;
   size_t paletteSize = (source.palette && source.bitsPerPixel <= 8)
                            ? (source.bitsPerPixel == 1 ? 8 : 1024)
                            : 0;
-  // Both buffers are had before the record changes: when either fails the
-  // target simply stays empty, never a picture without its palette.
   unsigned char* newPalette = paletteSize ? imageAlloc(paletteSize, false) : nullptr;
   unsigned char* newPixels = imageAlloc(pixelSize, false);
   if ((paletteSize && !newPalette) || !newPixels) {
@@ -93,6 +95,7 @@ Image& Image::assign(const Image& source) {
   }
   if (paletteSize) std::memcpy(newPalette, source.palette, paletteSize);
   std::memcpy(newPixels, source.pixels, pixelSize);
+  clear();
   width = source.width;
   height = source.height;
   bitsPerPixel = source.bitsPerPixel;

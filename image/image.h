@@ -79,7 +79,7 @@ struct Image {
 
   // Deep copy of source (nothing when source is this Image). An Image of the
   // same shape reuses its buffers; an empty source empties the target. When a
-  // new buffer cannot be had the target is left empty.
+  // new buffer cannot be had the target is left as it was.
   Image& assign(const Image& source);
 
   // Gives a 1- or 8-bit Image without palette the default palette of the
