@@ -131,3 +131,55 @@ def snapshots(folder):
         with open(os.path.join(folder, n), "rb") as f:
             out.append(f.read())
     return out
+
+
+def strip_terminal_codes(screen):
+    """What a person sees of the echoed keys: the screen without the escape
+    sequences a terminal emulator sends along."""
+    import re
+    return re.sub(rb"\x1b\[[0-9;?]*[A-Za-z]", b"", screen)
+
+
+def answer(argv, cwd, env, keys, pause=0.3, still_asking_after=None):
+    """Runs argv on a terminal of its own with standard output going to a file,
+    waits for the question, then types keys one by one. Returns the Result of
+    standard output, the bytes the terminal showed (the echo), and whether
+    the program was still waiting after the first still_asking_after keys."""
+    import time
+    from terminal import TerminalRun
+    fd, outpath = tempfile.mkstemp(prefix="korwipe-out-")
+    os.close(fd)
+    waiting = None
+    try:
+        with open(outpath, "wb") as out:
+            t = TerminalRun(argv, cwd=cwd, env=env, stdout=out)
+            end = time.time() + 60
+            while time.time() < end:
+                with open(outpath, "rb") as f:
+                    if b"[y/n]" in f.read():
+                        break
+                t._pump(0.1)
+            for i, k in enumerate(keys):
+                if still_asking_after is not None and i == still_asking_after:
+                    t._pump(pause * 2)
+                    waiting = t.proc.poll() is None
+                t._pump(pause)
+                t.send(k)
+            rc = t.finish(240)
+        with open(outpath, "rb") as f:
+            text = f.read().decode("latin-1")
+    finally:
+        os.remove(outpath)
+    return Result(rc, text), t.screen, waiting
+
+
+def native_env(extra=None):
+    e = {k: v for k, v in os.environ.items() if not k.startswith("KORWIPE_TEST")}
+    if extra:
+        e.update(extra)
+    return e
+
+
+PROMPT_ONE = "Are you sure you want to Erase selected directory? [y/n]"
+PROMPT_MANY = "Are you sure you want to Erase selected directories? [y/n]"
+NO_CONSOLE = "No console to answer the question: nothing was erased."
