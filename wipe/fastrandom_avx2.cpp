@@ -5,5 +5,5 @@
 typedef uint32_t Lanes8 __attribute__((vector_size(32)));
 
 void fillLanesAvx2(TausWords* lanes, unsigned char* out, size_t block) {
-  fillLaneBlocksT<Lanes8, 8>(lanes, out, block);
+  fillLaneBlocksT<Lanes8, 8, true>(lanes, out, block);
 }

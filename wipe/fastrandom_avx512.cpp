@@ -5,5 +5,5 @@
 typedef uint32_t Lanes16 __attribute__((vector_size(64)));
 
 void fillLanesAvx512(TausWords* lanes, unsigned char* out, size_t block) {
-  fillLaneBlocksT<Lanes16, 16>(lanes, out, block);
+  fillLaneBlocksT<Lanes16, 16, true>(lanes, out, block);
 }

@@ -26,11 +26,19 @@ template <typename V>
 inline V stepS3(V s) { return (s << 17) ^ (((s ^ (s >> 6)) >> 8) & 0x1FFFFu); }
 
 // Byte source of one step, still in the top eight bits: x - 1, except that
-// x = 0 stays 0 (the comparison yields all ones, so subtracting it adds 1).
-template <typename V>
-inline V topByteWord(V x) { return x - 1u - (V)(x == 0u); }
+// x = 0 stays 0. With an unsigned minimum (SSE4.1 and later) that is
+// min(x - 1, x); plain SSE2 has none, so there the all-ones comparison is
+// subtracted instead, which adds 1 back where x was 0.
+template <typename V, bool HasUnsignedMin>
+inline V topByteWord(V x) {
+  if (HasUnsignedMin) {
+    V less = x - 1u;
+    return less < x ? less : x;
+  }
+  return x - 1u - (V)(x == 0u);
+}
 
-template <typename V, int W>
+template <typename V, int W, bool HasUnsignedMin>
 void fillLaneBlocksT(TausWords* lanes, unsigned char* out, size_t block) {
   V a, b, c;
   for (int l = 0; l < W; ++l) {
@@ -40,13 +48,15 @@ void fillLaneBlocksT(TausWords* lanes, unsigned char* out, size_t block) {
   }
   for (size_t i = 0; i < block; i += 16) {
     V words[4];
+#pragma GCC unroll 4
     for (int q = 0; q < 4; ++q) {
       V t[4];
+#pragma GCC unroll 4
       for (int k = 0; k < 4; ++k) {
         a = stepS1(a);
         b = stepS2(b);
         c = stepS3(c);
-        t[k] = topByteWord<V>(a ^ b ^ c);
+        t[k] = topByteWord<V, HasUnsignedMin>(a ^ b ^ c);
       }
       words[q] = (t[0] >> 24) | ((t[1] >> 16) & 0xFF00u) | ((t[2] >> 8) & 0xFF0000u) |
                  (t[3] & 0xFF000000u);

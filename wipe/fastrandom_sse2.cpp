@@ -5,5 +5,5 @@
 typedef uint32_t Lanes4 __attribute__((vector_size(16)));
 
 void fillLanesSse2(TausWords* lanes, unsigned char* out, size_t block) {
-  fillLaneBlocksT<Lanes4, 4>(lanes, out, block);
+  fillLaneBlocksT<Lanes4, 4, false>(lanes, out, block);
 }
