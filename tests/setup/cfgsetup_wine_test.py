@@ -1,0 +1,312 @@
+"""cfgsetup.exe under Wine, each case in a Wine prefix of its own.
+
+Usage: cfgsetup_wine_test.py CASE CFGSETUP_EXE CACLS_STANDIN_EXE [KORWIPE_EXE KORWIPE_TESTCFG_EXE]
+
+The prefix's system CACLS.exe is replaced by a stand-in that records how it
+was started (its own path, the show state, its command line) in
+C:\\cacls-calls.txt, so the cases can check the tool's exact parameter line.
+Wine is told to load that file rather than its built-in tool.
+"""
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+from wine import WinePrefix
+from readwatch import ReadWatch
+
+SOURCE_NAME = "Tavisk Sleeper.ini"
+DEFAULT_LINE = '"C:\\ProgramData\\Korvanel\\Ostrel\\config.cfg" /E /G Users:C'
+SHELL_FOLDERS = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Explorer\User Shell Folders"
+
+
+def check(ok, message):
+    if not ok:
+        raise SystemExit("FAIL: " + message)
+
+
+class SetupPrefix:
+    """A Wine prefix with the stand-in tool and cfgsetup.exe in a folder of choice."""
+
+    def __init__(self, cfgsetup, standin):
+        self.wp = WinePrefix("cfgsetup")
+        self.cfgsetup = cfgsetup
+        names = [n for n in os.listdir(self.wp.system32) if n.lower() == "cacls.exe"] or ["cacls.exe"]
+        shutil.copy(standin, os.path.join(self.wp.system32, names[0]))
+        self.drive_c = os.path.join(self.wp.prefix, "drive_c")
+        self.records = os.path.join(self.drive_c, "cacls-calls.txt")
+        self.hold = os.path.join(self.drive_c, "cacls-hold")
+        self.place_program(self.wp.scratch, None)
+
+    def place_program(self, unix_folder, windows_folder):
+        """Copies cfgsetup.exe into unix_folder; runs it by its Windows path when given."""
+        os.makedirs(unix_folder, exist_ok=True)
+        shutil.copy(self.cfgsetup, os.path.join(unix_folder, "cfgsetup.exe"))
+        self.folder = unix_folder
+        self.exe = (windows_folder + "cfgsetup.exe") if windows_folder else os.path.join(unix_folder, "cfgsetup.exe")
+
+    def put_source(self, data):
+        path = os.path.join(self.folder, SOURCE_NAME)
+        if data is None:
+            if os.path.exists(path):
+                os.remove(path)
+        else:
+            with open(path, "wb") as f:
+                f.write(data)
+
+    def run(self, args=(), wait=True, timeout=60):
+        """Runs cfgsetup; checks exit code 0 and no output. With wait, also
+        waits for the tool it started to end."""
+        out = tempfile.TemporaryFile()
+        # Output into a file, not a pipe: the started tool inherits the
+        # descriptors, and a pipe would make this wait for the tool as well.
+        p = subprocess.run(self.wp.argv(self.exe, args), cwd=self.wp.scratch, stdout=out, stderr=out,
+                           env=self.wp.env({"WINEDLLOVERRIDES": "mscoree,mshtml=;cacls.exe=n"}), timeout=timeout)
+        out.seek(0)
+        text = out.read()
+        check(p.returncode == 0, f"exit code {p.returncode}, expected 0 (args {list(args)!r})")
+        check(text == b"", f"expected no output, got {text[:300]!r}")
+        if wait:
+            self.wp.wait_idle()
+
+    def calls(self):
+        """The stand-in's records: a list of (module, show flag, show state, command line) and
+        the number of times it was released."""
+        if not os.path.exists(self.records):
+            return [], 0
+        with open(self.records, encoding="utf-8") as f:
+            lines = f.read().splitlines()
+        calls = [tuple(line.split("\t")[1:5]) for line in lines if line.startswith("call\t")]
+        return calls, lines.count("released")
+
+    def forget_calls(self):
+        if os.path.exists(self.records):
+            os.remove(self.records)
+
+    def reg_set_common_appdata(self, value):
+        r = self.wp.run("reg", ["add", SHELL_FOLDERS, "/v", "Common AppData", "/t", "REG_EXPAND_SZ", "/d", value, "/f"])
+        check(r.rc == 0, f"reg add failed: {r}")
+        self.wp.wait_idle()
+
+    def unix(self, windows_path):
+        return os.path.join(self.drive_c, *windows_path[3:].split("\\"))
+
+    def close(self):
+        self.wp.close()
+
+
+def parameter_line(call):
+    """The parameters after the program part of a recorded command line."""
+    line = call[3]
+    check(line.startswith('"'), f"program part not quoted: {line!r}")
+    end = line.index('"', 1)
+    program = line[1:end]
+    check(program.lower() == "c:\\windows\\system32\\cacls.exe", f"started program {program!r}")
+    check(line[end + 1:end + 2] == " ", f"no blank after the program: {line!r}")
+    return line[end + 2:]
+
+
+def check_one_call(sp, expected_line, what):
+    calls, _ = sp.calls()
+    check(len(calls) == 1, f"{what}: tool started {len(calls)} times, expected once: {calls}")
+    module, flag, show, _ = calls[0]
+    check(module.lower() == "c:\\windows\\system32\\cacls.exe", f"{what}: tool ran from {module!r}")
+    check((flag, show) == ("1", "0"), f"{what}: tool not started hidden (flag {flag}, show state {show})")
+    got = parameter_line(calls[0])
+    check(got == expected_line, f"{what}: parameter line {got!r}, expected {expected_line!r}")
+
+
+def target(sp):
+    return os.path.join(sp.wp.programdata, "Korvanel", "Ostrel", "config.cfg")
+
+
+def read(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
+def case_first_and_second_run(sp):
+    first = b"\x03 rest is ignored \xff\x00\r\n"
+    sp.put_source(first)
+    sp.run()
+    check(os.path.isdir(os.path.join(sp.wp.programdata, "Korvanel", "Ostrel")), "folders not created")
+    check(read(target(sp)) == first, "first run: copy differs from the source")
+    check_one_call(sp, DEFAULT_LINE, "first run")
+
+    sp.forget_calls()
+    sp.put_source(b"\x01")
+    sp.run()
+    check(read(target(sp)) == b"\x01", "second run: config.cfg was not replaced")
+    check_one_call(sp, DEFAULT_LINE, "second run")
+
+
+def case_no_source(sp):
+    sp.run()
+    check(os.path.isdir(os.path.join(sp.wp.programdata, "Korvanel", "Ostrel")), "folders not created")
+    check(not os.path.exists(target(sp)), "config.cfg placed without a source")
+    check_one_call(sp, DEFAULT_LINE, "no source")
+
+
+def outcome(sp):
+    top = os.path.join(sp.wp.programdata, "Korvanel")
+    names = sorted(os.path.relpath(os.path.join(d, n), top) for d, ds, fs in os.walk(top) for n in ds + fs)
+    data = read(target(sp)) if os.path.exists(target(sp)) else None
+    return names, data, [parameter_line(c) for c in sp.calls()[0]]
+
+
+def case_arguments(sp):
+    sp.put_source(b"\x02")
+    sp.run()
+    expected = outcome(sp)
+    check(expected[1] == b"\x02" and expected[2] == [DEFAULT_LINE], f"baseline run: {expected}")
+    for args in (["x"], ["-d", "*"], ["/E", "/G", "Everyone:F"], ["C:\\other.ini"], ["a b", "\u00fc"]):
+        shutil.rmtree(os.path.join(sp.wp.programdata, "Korvanel"))
+        sp.forget_calls()
+        sp.run(args)
+        got = outcome(sp)
+        check(got == expected, f"arguments {args!r}: outcome {got}, expected {expected}")
+
+
+def case_not_waited_for(sp):
+    # The stand-in stays running while the hold file exists (up to a minute);
+    # cfgsetup must be done long before that.
+    sp.put_source(b"\x00")
+    open(sp.hold, "w").close()
+    started = time.monotonic()
+    sp.run(wait=False, timeout=40)
+    took = time.monotonic() - started
+    deadline = time.monotonic() + 20
+    while not sp.calls()[0] and time.monotonic() < deadline:
+        time.sleep(0.2)
+    calls, released = sp.calls()
+    check(len(calls) == 1, f"tool not started while cfgsetup ran: {calls}")
+    check(released == 0, "the tool had ended before cfgsetup returned: cannot tell whether it was waited for")
+    os.remove(sp.hold)
+    sp.wp.wait_idle()
+    check(sp.calls()[1] == 1, "the tool did not end after its hold was lifted")
+    print(f"cfgsetup returned after {took:.1f} s while the tool was still running")
+
+
+def windows_path_of_length(n, trailing_backslash):
+    """C:\\ followed by folder names of up to 60 characters, exactly n characters long."""
+    end = n - (1 if trailing_backslash else 0)
+    path, i = "C:\\", 0
+    while end - len(path) > 61:
+        path += (f"d{i}" + "x" * 60)[:60] + "\\"
+        i += 1
+    path += (f"d{i}" + "x" * 60)[:end - len(path)]
+    if trailing_backslash:
+        path += "\\"
+    assert len(path) == n, (n, path)
+    return path
+
+
+def case_long_paths(sp):
+    # The line "<path>" /E /G Users:C is the path plus 16 characters; the
+    # destination is the folder plus 27 ("\Korvanel\Ostrel\config.cfg"). Each
+    # buffer holds 259 characters and the terminator.
+    sp.put_source(b"\x01")
+
+    # Program folders (with their backslash) around the source name's limit:
+    # folder + "Tavisk Sleeper.ini" (18) and folder + "cfgsetup.exe" (12).
+    for length, placed in ((241, True), (242, False), (250, False)):
+        folder = windows_path_of_length(length, True)
+        sp.place_program(sp.unix(folder), folder)
+        sp.put_source(b"\x01")
+        shutil.rmtree(os.path.join(sp.wp.programdata, "Korvanel"), ignore_errors=True)
+        sp.forget_calls()
+        sp.run()
+        what = f"program folder of {length} characters"
+        check(os.path.exists(target(sp)) == placed, f"{what}: config.cfg placed is {not placed}, expected {placed}")
+        check_one_call(sp, DEFAULT_LINE, what)
+
+    # Application-data folders around each limit: (length, Korvanel made,
+    # Ostrel made, config.cfg placed, tool started).
+    sp.place_program(sp.wp.scratch, None)
+    sp.put_source(b"\x01")
+    cases = (
+        (216, True, True, True, True),     # the line just fits (259)
+        (217, True, True, True, False),    # the line is one too long
+        (232, True, True, True, False),    # the destination just fits
+        (233, True, True, False, False),   # the destination is one too long
+        (243, True, True, False, False),   # ...\Ostrel just fits
+        (244, True, False, False, False),  # ...\Ostrel is one too long
+        (251, False, False, False, False), # ...\Korvanel is one too long
+    )
+    for length, korvanel, ostrel, placed, started in cases:
+        appdata = windows_path_of_length(length, False)
+        sp.reg_set_common_appdata(appdata)
+        sp.forget_calls()
+        sp.run()
+        base = sp.unix(appdata)
+        what = f"application-data folder of {length} characters"
+        got = (os.path.isdir(os.path.join(base, "Korvanel")), os.path.isdir(os.path.join(base, "Korvanel", "Ostrel")),
+               os.path.exists(os.path.join(base, "Korvanel", "Ostrel", "config.cfg")))
+        check(got == (korvanel, ostrel, placed), f"{what}: (Korvanel, Ostrel, config.cfg) = {got}, "
+              f"expected {(korvanel, ostrel, placed)}")
+        if placed:
+            check(read(os.path.join(base, "Korvanel", "Ostrel", "config.cfg")) == b"\x01", f"{what}: copy differs")
+        calls = sp.calls()[0]
+        if started:
+            check_one_call(sp, f'"{appdata}\\Korvanel\\Ostrel\\config.cfg" /E /G Users:C', what)
+        else:
+            check(calls == [], f"{what}: tool started with a line that does not fit: {calls}")
+
+
+def case_korwipe_reads_setting(sp, korwipe, korwipe_testcfg):
+    folder = os.path.join(sp.wp.programdata, "Korvanel", "Ostrel")
+    for setting, passes in ((b"\x01", 1), (b"\x00", 5)):
+        sp.put_source(setting)
+        sp.run()
+        victim = os.path.join(sp.wp.scratch, "victim.bin")
+
+        # The shipped Korwipe, in the same prefix, opens and reads the very
+        # file cfgsetup placed.
+        with open(victim, "wb") as f:
+            f.write(b"A" * 600)
+        with ReadWatch(folder) as watch:
+            r = sp.wp.run(korwipe, ["victim.bin"])
+            opened, was_read = watch.seen("config.cfg")
+        check(r.rc == 0 and not os.path.exists(victim), f"Korwipe did not erase the file: {r}")
+        check(opened and was_read, f"setting {setting[0]}: Korwipe did not read the placed config.cfg "
+              f"(opened {opened}, read {was_read})")
+
+        # Its test twin, reading that same file by the same Windows path,
+        # shows what the byte does: a file under 1 KiB gets five passes
+        # automatically and one with the setting 1.
+        with open(victim, "wb") as f:
+            f.write(b"A" * 600)
+        snaps = os.path.join(sp.wp.scratch, f"passes-{setting[0]}")
+        os.makedirs(snaps)
+        env = {"KORWIPE_TEST_CONFIG": "C:\\ProgramData\\Korvanel\\Ostrel\\config.cfg",
+               "KORWIPE_TEST_SNAPSHOT": "Z:" + snaps.replace("/", "\\")}
+        r = sp.wp.run(korwipe_testcfg, ["victim.bin"], env=env)
+        check(r.rc == 0 and not os.path.exists(victim), f"Korwipe test build did not erase the file: {r}")
+        got = len(os.listdir(snaps))
+        check(got == passes, f"setting {setting[0]}: {got} passes, expected {passes}")
+
+
+CASES = {
+    "first_and_second_run": case_first_and_second_run,
+    "no_source": case_no_source,
+    "arguments": case_arguments,
+    "not_waited_for": case_not_waited_for,
+    "long_paths": case_long_paths,
+    "korwipe_reads_setting": case_korwipe_reads_setting,
+}
+
+
+def main():
+    case, cfgsetup, standin = sys.argv[1:4]
+    sp = SetupPrefix(cfgsetup, standin)
+    try:
+        CASES[case](sp, *sys.argv[4:])
+    finally:
+        sp.close()
+    print(case, "passed")
+
+
+if __name__ == "__main__":
+    main()
