@@ -66,17 +66,12 @@ void drawDocumentIcon(Canvas& c, int x, int y)
     // blue badge of the word processor in the lower left
     fillRect(c, x, y + 8, x + 7, y + 15, Rgb{43, 87, 154});
     frameRect(c, x, y + 8, x + 7, y + 15, Rgb{30, 62, 112});
-    // a small "W"-like zig-zag in white
-    const Rgb w{255, 255, 255};
-    for (int i : {0, 4})
-        vline(c, x + 2 + i / 2 * 1 + (i ? 1 : 0), y + 10, y + 13, w);
-    c.set(x + 2, y + 10, w);
-    vline(c, x + 2, y + 10, y + 13, w);
-    vline(c, x + 5, y + 10, y + 13, w);
-    c.set(x + 3, y + 12, w);
-    c.set(x + 4, y + 12, w);
-    vline(c, x + 3, y + 11, y + 12, w);
-    vline(c, x + 4, y + 11, y + 12, w);
+    // a white "W" on the badge
+    static const char* const letter[5] = {"X....X", "X....X", "X.XX.X", "X.XX.X", ".X..X."};
+    for (int row = 0; row < 5; ++row)
+        for (int col = 0; col < 6; ++col)
+            if (letter[row][col] == 'X')
+                c.set(x + 1 + col, y + 10 + row, Rgb{255, 255, 255});
 }
 
 void drawTextFileIcon(Canvas& c, int x, int y)
@@ -139,12 +134,10 @@ void drawDesktopIcon(Canvas& c, int x, int y)
 
 void drawEraseToolIcon(Canvas& c, int x, int y)
 {
-    paper(c, x + 1, y);
+    paper(c, x + 2, y);
     const Rgb red{212, 36, 36};
-    fillDisc(c, x + 7.0, y + 6.0, 1.9, red);
-    fillDisc(c, x + 10.5, y + 9.5, 1.9, red);
-    fillDisc(c, x + 7.0, y + 13.0, 1.9, red);
-    fillDisc(c, x + 3.5, y + 9.5, 1.9, red);
+    for (auto [dx, dy] : {std::pair{8.0, 6.3}, {11.2, 9.5}, {8.0, 12.7}, {4.8, 9.5}})
+        fillDisc(c, x + dx, y + dy, 1.55, red);
 }
 
 void drawNavArrow(Canvas& c, int x, int y, bool forward, bool enabled)
