@@ -109,12 +109,10 @@ void roundedBox(Canvas& c, int x0, int y0, int x1, int y1, Rgb border, Rgb fillT
     hline(c, x0 + 1, x1 - 1, y1, border);
     vline(c, x0, y0 + 1, y1 - 1, border);
     vline(c, x1, y0 + 1, y1 - 1, border);
-    // Half-covered corner pixels soften the cut.
-    Rgb under = c.at(x0, y0);
-    for (auto [x, y] : {std::pair{x0, y0}, {x1, y0}, {x0, y1}, {x1, y1}}) {
-        under = c.at(x, y);
-        c.set(x, y, mix(under, border, 96));
-    }
+    // Partly covered corner pixels soften the cut.
+    for (auto [x, y] : {std::pair{x0, y0}, {x1, y0}, {x0, y1}, {x1, y1}})
+        if (c.inside(x, y))
+            c.set(x, y, mix(c.at(x, y), border, 96));
 }
 
 namespace {
