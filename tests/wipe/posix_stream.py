@@ -42,13 +42,14 @@ with Scratch() as s:
     want = Stream(2031, 12, 31, 23, 59, 58).take(500 * 5)
     c.eq("second clock", (r.rc, b"".join(snaps) == want), (0, True))
 
-    # Over 2 GiB (sparse, so it costs no disk until written): one pass, the
+    # Over 4 GiB (sparse, so it costs no disk until written): one pass, the
     # whole length; the copy of its last 64 KiB must hold written bytes, not
-    # the hole's zeros. A 32-bit length would have stopped far short.
+    # the hole's zeros. A length kept in 32 bits, signed or not, would have
+    # stopped after the first 12345 bytes.
     for n in os.listdir(snap):
         os.remove(os.path.join(snap, n))
     big = s.p("work", "big.bin")
-    size = 2 ** 31 + 12345
+    size = 2 ** 32 + 12345
     with open(big, "wb") as f:
         f.truncate(size)
     with open(s.p("config.cfg"), "wb") as f:
@@ -61,7 +62,7 @@ with Scratch() as s:
     finally:
         if os.path.exists(big):
             os.remove(big)
-    print(f"2 GiB + 12345 bytes erased in {time.time() - t0:.1f} s")
+    print(f"4 GiB + 12345 bytes erased in {time.time() - t0:.1f} s")
     snaps = snapshots(snap)
     c.eq("big file", (r.rc, r.lines, len(snaps)), (0, ["done."], 1))
     tail = snaps[0] if snaps else b""

@@ -183,3 +183,12 @@ def native_env(extra=None):
 PROMPT_ONE = "Are you sure you want to Erase selected directory? [y/n]"
 PROMPT_MANY = "Are you sure you want to Erase selected directories? [y/n]"
 NO_CONSOLE = "No console to answer the question: nothing was erased."
+
+
+def winpath(unix_path):
+    """The path under Wine's Z: drive, for values the program reads itself."""
+    return "Z:" + unix_path.replace("/", "\\")
+
+
+def wine_result(r):
+    return Result(r.rc, r.out)

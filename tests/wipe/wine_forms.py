@@ -1,0 +1,80 @@
+"""Korwipe.exe (64-bit build) under Wine: the command-line forms, their
+messages and exit codes, Windows matching rules and the neutral name."""
+import os
+
+from wine import WinePrefix
+from wipetest import ERASED, USAGE, Checks, programs, wine_result
+
+shipped, testcfg = programs()
+c = Checks()
+
+with WinePrefix("korwipe") as wp:
+    s = wp.scratch
+
+    def run(*args):
+        return wine_result(wp.run(shipped, list(args)))
+
+    def write(rel, data):
+        path = os.path.join(s, rel)
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        with open(path, "wb") as f:
+            f.write(data)
+        return path
+
+    for args in ([], ["a", "b"], ["-D", "x"]):
+        r = run(*args)
+        c.eq(f"usage {args}", (r.rc, r.lines), (1, [USAGE]))
+
+    r = run("nosuch.txt")
+    c.eq("missing file", (r.rc, r.lines), (2, ["error opening nosuch.txt file"]))
+    os.mkdir(os.path.join(s, "adir"))
+    r = run("adir")
+    c.eq("directory named as a file", (r.rc, r.lines), (2, ["error opening adir file"]))
+
+    # Read-only, zero-length and 16 MiB + 1 byte files in one pattern run;
+    # the Unix mode 0444 is what Wine shows as the read-only attribute.
+    ro = write("ro.bin", b"r" * 3000)
+    os.chmod(ro, 0o444)
+    write("empty.bin", b"")
+    write("big.bin", b"\x00" * (16 * 1024 * 1024 + 1))
+    r = run("*.bin")
+    c.eq("read-only, empty, 16 MiB + 1", (r.rc, r.lines), (0, ["done."]))
+    c.eq("all three gone", sorted(n for n in os.listdir(s) if n.endswith(".bin")), [])
+
+    # The neutral name is taken: the file is deleted under its own name and
+    # the existing one is left alone.
+    write(ERASED, b"not ours")
+    write("victim.txt", b"v" * 100)
+    r = run("victim.txt")
+    c.eq("neutral name taken", (r.rc, r.lines, os.path.exists(os.path.join(s, "victim.txt"))),
+         (0, ["done."], False))
+    with open(os.path.join(s, ERASED), "rb") as f:
+        c.eq("existing neutral file untouched", f.read(), b"not ours")
+    os.remove(os.path.join(s, ERASED))
+
+    r = run("*.tmp")
+    c.eq("no match", (r.rc, r.lines), (1, ["No matching files found."]))
+
+    # Backslash separator, case-insensitive matching; directories skipped.
+    for n in ("sub/a.log", "sub/UP.LOG", "sub/c.txt", "sub/d.log/inner"):
+        write(n, b"x" * 10)
+    r = run("sub\\*.log")
+    c.eq("sub\\*.log", (r.rc, r.lines), (0, ["done."]))
+    c.eq("sub after", sorted(os.listdir(os.path.join(s, "sub"))), ["c.txt", "d.log"])
+
+    # One match that cannot be opened (a FIFO is no disk file) beside one
+    # that can: both summary lines; alone: only the failure line.
+    os.mkfifo(os.path.join(s, "sub", "pipe.dat"))
+    write("sub/ok.dat", b"x")
+    r = run("sub\\*.dat")
+    c.eq("one of two fails", (r.rc, r.lines),
+         (0, ["error opening sub\\pipe.dat file", "Some files couldn't be erased.", "done."]))
+    r = run("sub/*.dat")
+    c.eq("every match fails (slash separator)", (r.rc, r.lines),
+         (1, ["error opening sub/pipe.dat file", "Some files couldn't be erased."]))
+
+    for args in (["-d"], ["-d", "sub\\c.txt"]):
+        r = run(*args)
+        c.eq(f"directory form {args}", (r.rc, r.lines), (1, ["No matching directories found."]))
+
+c.done()
