@@ -70,7 +70,7 @@ TEST_F(CloseBox, RespondsOnItsColumnsAndRowsOnceTheResultShows) {
       {"client as large as the picture", 1, 126, 798, 600, 748, 1, true},
       {"client smaller, odd difference", 1, 126, 795, 597, 788, 17, true},
       {"client smaller, odd difference, past the box", 1, 126, 795, 597, 789, 17, false},
-      {"client smaller, last column", 1, 126, 640, 480, 788, 17, true},
+      {"client smaller, last column", 1, 126, 640, 590, 788, 17, true},
       {"client larger, odd difference", 1, 126, 801, 603, 748, 1, true},
       {"client larger, odd difference, row 0", 1, 126, 801, 603, 748, 0, false},
   };

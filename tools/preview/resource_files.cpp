@@ -3,7 +3,6 @@
 #include <cstdlib>
 #include <fstream>
 #include <map>
-#include <regex>
 #include <sstream>
 #include <vector>
 
@@ -18,23 +17,29 @@ std::string readText(const std::string &path) {
   return text.str();
 }
 
-// Id of every "MBM" resource of the script, mapped to its file name.
+// Id of every "MBM" resource of the script, mapped to its file name. The
+// script names ids through the #defines of resource_ids.h.
 std::map<int, std::string> mbmFiles(const std::string &resDir) {
   std::map<std::string, int> names;
-  const std::string ids = readText(resDir + "/resource_ids.h");
-  const std::regex define(R"(#define\s+(\w+)\s+(\d+))");
-  for (auto it = std::sregex_iterator(ids.begin(), ids.end(), define); it != std::sregex_iterator(); ++it)
-    names[(*it)[1]] = std::stoi((*it)[2]);
+  std::istringstream ids(readText(resDir + "/resource_ids.h"));
+  for (std::string line; std::getline(ids, line);) {
+    std::istringstream words(line);
+    std::string directive, name, value;
+    if (words >> directive >> name >> value && directive == "#define" &&
+        value.find_first_not_of("0123456789") == std::string::npos)
+      names[name] = std::stoi(value);
+  }
 
   std::map<int, std::string> files;
-  const std::string script = readText(resDir + "/presentation.rc");
-  const std::regex statement(R"((?:^|\n)\s*(\w+)\s+MBM\s+\"([^\"]+)\")");
-  for (auto it = std::sregex_iterator(script.begin(), script.end(), statement);
-       it != std::sregex_iterator(); ++it) {
-    const std::string id = (*it)[1];
+  std::istringstream script(readText(resDir + "/presentation.rc"));
+  for (std::string line; std::getline(script, line);) {
+    std::istringstream words(line);
+    std::string id, type, file;
+    if (!(words >> id >> type >> file) || type != "MBM" || file.size() < 2 || file.front() != '"')
+      continue;
     auto named = names.find(id);
     const int number = named != names.end() ? named->second : std::atoi(id.c_str());
-    files[number] = (*it)[2];
+    files[number] = file.substr(1, file.size() - 2);
   }
   return files;
 }

@@ -1,0 +1,372 @@
+"""The 64-bit presentation.exe under Xvfb and Wine, used as a user would.
+
+usage: gui_test.py PRESENTATION_EXE PROBE_EXE PREVIEW_EXE
+
+The program runs maximised in a 1280 x 1024 Wine desktop on an Xvfb display of
+its own. Screenshots (xwd) are compared pixel for pixel with reference frames
+that the timeline composes off screen (presentation_preview, run under the same
+Wine), placed where the window centres its picture; presentation_probe reads
+window positions and the message box's text from inside the Wine desktop.
+
+Timing is never taken for granted: every check polls screenshots until what it
+waits for shows, within generous limits. When a check fails, its screenshot is
+kept in KOR_BUILD_DIR/presentation-gui-failures/ and named in the output.
+"""
+import os
+import struct
+import subprocess
+import sys
+import tempfile
+import time
+
+from wine import WINE, WINESERVER, WinePrefix
+
+TITLE = "Korvanel Ostrel Presentation"
+QUESTION = "The presentation has ended. Replay it in the slow motion?"
+PICTURE_W, PICTURE_H = 798, 600
+
+
+class Failure(Exception):
+    pass
+
+
+def winpath(path):
+    return "Z:" + os.path.abspath(path)
+
+
+class Xvfb:
+    """An X server on a display number it picks itself (-displayfd)."""
+
+    def __init__(self):
+        read_end, write_end = os.pipe()
+        self.proc = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
+            pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(write_end)
+        number = b""
+        with os.fdopen(read_end, "rb") as pipe:
+            while not number.endswith(b"\n"):
+                chunk = pipe.read(1)
+                if not chunk:
+                    raise Failure("Xvfb did not start")
+                number += chunk
+        self.display = ":" + number.decode().strip()
+
+    def stop(self):
+        self.proc.terminate()
+        try:
+            self.proc.wait(10)
+        except subprocess.TimeoutExpired:
+            self.proc.kill()
+
+
+class Shot:
+    """A screenshot of the whole X screen, from xwd (32-bit ZPixmap)."""
+
+    def __init__(self, display):
+        raw = subprocess.run(["xwd", "-root", "-silent", "-display", display],
+                             stdout=subprocess.PIPE, check=True, timeout=30).stdout
+        head = struct.unpack(">25I", raw[:100])
+        header_size, depth, self.width, self.height = head[0], head[3], head[4], head[5]
+        byte_order, bits_per_pixel, self.stride = head[7], head[11], head[12]
+        red_mask, green_mask, blue_mask, ncolors = head[14], head[15], head[16], head[19]
+        if bits_per_pixel != 32 or depth != 24:
+            raise Failure(f"screenshot of depth {depth}, {bits_per_pixel} bits a pixel")
+        shift = {0xFF: 0, 0xFF00: 1, 0xFF0000: 2}
+        if byte_order == 0:
+            self.channel = [shift[red_mask], shift[green_mask], shift[blue_mask]]
+        else:
+            self.channel = [3 - shift[red_mask], 3 - shift[green_mask], 3 - shift[blue_mask]]
+        self.raw = raw
+        self.data_at = header_size + 12 * ncolors
+
+    def row(self, x, y, width):
+        """Planes (R, G, B) of width pixels from (x, y)."""
+        start = self.data_at + y * self.stride + x * 4
+        span = self.raw[start:start + width * 4]
+        return tuple(span[c::4] for c in self.channel)
+
+    def pixel(self, x, y):
+        return tuple(p[0] for p in self.row(x, y, 1))
+
+    def save_png(self, path):
+        with tempfile.NamedTemporaryFile(suffix=".xwd") as f:
+            f.write(self.raw)
+            f.flush()
+            subprocess.run(["convert", "xwd:" + f.name, path], check=False, timeout=60)
+
+
+class Expected:
+    """What a screen rectangle should show, row by row as (R, G, B) planes."""
+
+    def __init__(self, name, rows):
+        self.name = name
+        self.rows = rows
+
+    def matches(self, shot, x, y):
+        width = len(self.rows[0][0])
+        for i, planes in enumerate(self.rows):
+            if shot.row(x, y + i, width) != planes:
+                return False
+        return True
+
+    def first_difference(self, shot, x, y):
+        width = len(self.rows[0][0])
+        for i, planes in enumerate(self.rows):
+            got = shot.row(x, y + i, width)
+            if got != planes:
+                for j in range(width):
+                    if tuple(p[j] for p in got) != tuple(p[j] for p in planes):
+                        return (f"{self.name}: screen ({x + j}, {y + i}) shows "
+                                f"{tuple(p[j] for p in got)}, expected {tuple(p[j] for p in planes)}")
+        return None
+
+
+def read_netpbm(path):
+    """(width, height, channels, bytes) of a binary PPM (P6) or PAM (P7)."""
+    data = open(path, "rb").read()
+    if data.startswith(b"P7"):
+        end = data.index(b"ENDHDR\n") + len(b"ENDHDR\n")
+        fields = dict(line.split(b" ", 1) for line in data[3:end].split(b"\n") if b" " in line)
+        return int(fields[b"WIDTH"]), int(fields[b"HEIGHT"]), int(fields[b"DEPTH"]), data[end:]
+    parts = data.split(maxsplit=4)
+    return int(parts[1]), int(parts[2]), 3, parts[4]
+
+
+class Brush:
+    """The window's background pattern, tiled from the client area's corner."""
+
+    def __init__(self, path):
+        self.width, self.height, _, self.rgb = read_netpbm(path)
+
+    def planes(self, cx, cy, width):
+        """(R, G, B) planes of width pixels from client point (cx, cy)."""
+        row = (cy % self.height) * self.width * 3
+        out = [bytearray(), bytearray(), bytearray()]
+        x = cx
+        while len(out[0]) < width:
+            x %= self.width
+            n = min(self.width - x, width - len(out[0]))
+            span = self.rgb[row + x * 3: row + (x + n) * 3]
+            for c in range(3):
+                out[c] += span[c::3]
+            x += n
+        return tuple(bytes(p) for p in out)
+
+    def expected(self, name, cx, cy, width, height):
+        return Expected(name, [self.planes(cx, cy + i, width) for i in range(height)])
+
+
+def frame_on_brush(name, pam_path, brush, ox, oy):
+    """A reference frame as the window shows it at client offset (ox, oy):
+    opaque pixels as they are, fully transparent ones showing the brush."""
+    width, height, depth, rgba = read_netpbm(pam_path)
+    assert depth == 4 and width == PICTURE_W and height == PICTURE_H
+    rows = []
+    for y in range(height):
+        line = rgba[y * width * 4:(y + 1) * width * 4]
+        planes = [bytearray(line[c::4]) for c in range(3)]
+        alpha = line[3::4]
+        if alpha.count(255) != width:
+            under = brush.planes(ox, oy + y, width)
+            for x, a in enumerate(alpha):
+                if a != 255:
+                    for c in range(3):
+                        # AlphaBlend of premultiplied pixels; exact at 0 and 255.
+                        planes[c][x] = (planes[c][x] * a + under[c][x] * (255 - a)) // 255
+        rows.append(tuple(bytes(p) for p in planes))
+    return Expected(name, rows)
+
+
+class Session:
+    def __init__(self, exe, probe, preview, wp, xvfb, failures):
+        self.exe, self.probe, self.preview = exe, probe, preview
+        self.wp, self.xvfb, self.failures = wp, xvfb, failures
+        self.env = wp.env({"DISPLAY": xvfb.display})
+        self.last = None
+        self.proc = None
+
+    def shot(self):
+        self.last = Shot(self.xvfb.display)
+        return self.last
+
+    def fail(self, name, message):
+        if self.last is not None:
+            os.makedirs(self.failures, exist_ok=True)
+            path = os.path.join(self.failures, name + ".png")
+            self.last.save_png(path)
+            message += f" (screenshot kept: {path})"
+        raise Failure(message)
+
+    def run_probe(self, *args):
+        p = subprocess.run([WINE, self.probe] + list(args), env=self.env, stdout=subprocess.PIPE,
+                           stderr=subprocess.DEVNULL, timeout=60)
+        return p.returncode, p.stdout.decode("latin-1").replace("\r", "")
+
+    def wait_probe(self, name, args, limit):
+        deadline = time.time() + limit
+        while time.time() < deadline:
+            rc, out = self.run_probe(*args)
+            if rc == 0:
+                return out
+            time.sleep(0.3)
+        self.shot()
+        self.fail(name, f"{name}: probe {' '.join(args)} found nothing in {limit} s")
+
+    def wait_shows(self, name, candidates, x, y, limit):
+        """Polls screenshots until one of the candidates shows at (x, y)."""
+        deadline = time.time() + limit
+        while True:
+            shot = self.shot()
+            for candidate in candidates:
+                if candidate.matches(shot, x, y):
+                    return candidate
+            if time.time() > deadline:
+                detail = candidates[0].first_difference(shot, x, y)
+                self.fail(name, f"{name}: not shown within {limit} s; {detail}")
+            time.sleep(0.05)
+
+    def click(self, x, y, button=1):
+        subprocess.run(["xdotool", "mousemove", str(x), str(y), "click", str(button)],
+                       env=self.env, check=True, timeout=30)
+
+    def set_virtual_desktop(self):
+        # Every program of this prefix runs in one 1280 x 1024 Wine desktop,
+        # which maximises windows as Windows does; the probe shares it.
+        for key, value, data in (("HKCU\\Software\\Wine\\Explorer", "Desktop", "Default"),
+                                 ("HKCU\\Software\\Wine\\Explorer\\Desktops", "Default", "1280x1024")):
+            subprocess.run([WINE, "reg", "add", key, "/v", value, "/d", data, "/f"],
+                           env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                           timeout=120, check=True)
+        subprocess.run([WINESERVER, "-k"], env=self.env, timeout=60, check=False)
+        subprocess.run([WINESERVER, "-w"], env=self.env, timeout=60, check=False)
+
+
+def parse_fields(text, key):
+    for line in text.splitlines():
+        if line.startswith(key + " "):
+            return line[len(key) + 1:]
+    return None
+
+
+def play(s, refs):
+    s.set_virtual_desktop()
+    s.proc = subprocess.Popen([WINE, s.exe], env=s.env, cwd=s.wp.scratch,
+                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+    # The window comes up maximised.
+    out = s.wait_probe("window", ["window", TITLE], 60)
+    f = out.split()
+    left, top, right, bottom = map(int, f[1:5])
+    maximised, full_w, full_h = int(f[6]), int(f[8]), int(f[9])
+    if not maximised:
+        s.shot()
+        s.fail("maximised", f"window not maximised: {out.strip()}")
+    if right - left < PICTURE_W or bottom - top < PICTURE_H:
+        s.fail("client", f"client area {right - left} x {bottom - top} smaller than the picture")
+    client_w, client_h = right - left, bottom - top
+    print(f"client area {client_w} x {client_h} at ({left}, {top}); brush {full_w} x {full_h}")
+
+    # Reference frames and brush, composed off screen by the program's own timeline.
+    r = s.wp.run(s.preview, [winpath(refs), "--raw", "--brush", str(full_w), str(full_h),
+                             "--res", winpath(os.path.join(os.environ["KOR_SOURCE_DIR"], "presentation", "res"))],
+                 timeout=300, env={"DISPLAY": s.xvfb.display})
+    if r.rc != 0:
+        raise Failure(f"preview failed: {r}")
+    brush = Brush(os.path.join(refs, "brush.ppm"))
+    ticks = [int(line.split()[0]) for line in open(os.path.join(refs, "frames.txt")) if not line.startswith("end")]
+
+    # The gradient background fills the client area around the picture.
+    ox, oy = (client_w - PICTURE_W) // 2, (client_h - PICTURE_H) // 2
+    strips = [brush.expected("background left of the picture", 0, 0, ox, client_h),
+              brush.expected("background above the picture", ox, 0, PICTURE_W, oy)]
+    if ox > 0:
+        s.wait_shows("background-left", strips[:1], left, top, 30)
+    if oy > 0:
+        s.wait_shows("background-top", strips[1:], left + ox, top, 30)
+
+    def reference(tick):
+        return frame_on_brush(f"frame of tick {tick}", os.path.join(refs, f"frame-{tick:04d}.pam"),
+                              brush, ox, oy)
+
+    # The end question, its text, caption and buttons.
+    out = s.wait_probe("question", ["msgbox", "Presentation"], 120)
+    if parse_fields(out, "text") != QUESTION:
+        s.shot()
+        s.fail("question-text", f"the end question reads {out!r}")
+    buttons = {line.split(None, 5)[5]: tuple(map(int, line.split()[1:5]))
+               for line in out.splitlines() if line.startswith("button ")}
+    if set(buttons) != {"&Yes", "&No"}:
+        s.fail("question-buttons", f"the end question offers {sorted(buttons)}")
+    print("end question asked:", parse_fields(out, "text"))
+
+    # No: the last picture stays, centred, equal to the composed final frame.
+    b = buttons["&No"]
+    s.click((b[0] + b[2]) // 2, (b[1] + b[3]) // 2)
+    final = reference(max(ticks))
+    s.wait_shows("final-picture", [final], left + ox, top + oy, 30)
+    time.sleep(1.5)
+    s.wait_shows("final-picture-stays", [final], left + ox, top + oy, 5)
+    if s.run_probe("msgbox", "Presentation")[0] == 0:
+        s.fail("question-once", "the end question is open again after No")
+    print("final picture shown and kept after No")
+
+    # A click on the simulated window's close box leaves only the background.
+    s.click(left + ox + 768, top + oy + 9)
+    s.wait_shows("close-box", [brush.expected("background where the picture was", ox, oy, PICTURE_W, PICTURE_H)],
+                 left + ox, top + oy, 30)
+    print("close box hides the picture")
+
+    # A right click opens the menu at the mouse; Restart plays from the start.
+    at = (left + 120, top + 90)
+    s.click(*at, button=3)
+    out = s.wait_probe("menu", ["menu"], 20)
+    menu = tuple(map(int, out.split()[1:5]))
+    if abs(menu[0] - at[0]) > 2 or abs(menu[1] - at[1]) > 2:
+        s.shot()
+        s.fail("menu-position", f"menu at {menu}, the mouse at {at}")
+    s.click((menu[0] + menu[2]) // 2, menu[1] + (menu[3] - menu[1]) // 4)
+    early = [reference(t) for t in ticks if 4 <= t <= 20]
+    shown = s.wait_shows("restart", early, left + ox, top + oy, 60)
+    print("after Restart the story shows from its start:", shown.name)
+
+    # Exit ends the process with exit code 0.
+    s.click(*at, button=3)
+    out = s.wait_probe("menu-again", ["menu"], 20)
+    menu = tuple(map(int, out.split()[1:5]))
+    s.click((menu[0] + menu[2]) // 2, menu[3] - (menu[3] - menu[1]) // 4)
+    try:
+        rc = s.proc.wait(30)
+    except subprocess.TimeoutExpired:
+        s.shot()
+        s.fail("exit", "still running 30 s after Exit")
+    if rc != 0:
+        s.fail("exit-code", f"exit code {rc} after Exit")
+    print("Exit ends the program with exit code 0")
+
+
+def main():
+    exe, probe, preview = sys.argv[1:4]
+    failures = os.path.join(os.environ.get("KOR_BUILD_DIR", tempfile.gettempdir()), "presentation-gui-failures")
+    xvfb = Xvfb()
+    try:
+        with WinePrefix("kor-gui") as wp:
+            s = Session(exe, probe, preview, wp, xvfb, failures)
+            refs = os.path.join(wp.root, "refs")
+            os.makedirs(refs)
+            try:
+                play(s, refs)
+            finally:
+                if s.proc and s.proc.poll() is None:
+                    s.proc.kill()
+    except Failure as failure:
+        print("FAIL:", failure)
+        return 1
+    finally:
+        xvfb.stop()
+    print("PASS")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,83 @@
+// Looks at the windows of the running presentation from inside the same Wine
+// desktop, for the GUI tests: where the main window's client area lies on the
+// screen, what a message box says, where an open pop-up menu is.
+//
+//   presentation_probe window TITLE   "client LEFT TOP RIGHT BOTTOM maximised 0|1
+//                                      fullscreen WIDTH HEIGHT" (the size the
+//                                      background brush is made for)
+//   presentation_probe msgbox CAPTION "text TEXT" for its text, and for each
+//                                      button "button LEFT TOP RIGHT BOTTOM TEXT"
+//   presentation_probe menu           "menu LEFT TOP RIGHT BOTTOM"
+//
+// Exit code 0 when the window was found, 1 when not.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+BOOL CALLBACK printChild(HWND child, LPARAM) {
+  char className[64] = "";
+  char text[512] = "";
+  GetClassNameA(child, className, sizeof className);
+  GetWindowTextA(child, text, sizeof text);
+  if (!lstrcmpiA(className, "Button")) {
+    RECT rc;
+    GetWindowRect(child, &rc);
+    std::printf("button %ld %ld %ld %ld %s\n", rc.left, rc.top, rc.right, rc.bottom, text);
+  }
+  else if (!lstrcmpiA(className, "Static") && text[0])
+    std::printf("text %s\n", text);
+  return TRUE;
+}
+
+int window(const char *title) {
+  HWND found = FindWindowA("Presentation", title);
+  if (!found)
+    return 1;
+  RECT rc;
+  GetClientRect(found, &rc);
+  POINT topLeft = {rc.left, rc.top};
+  POINT bottomRight = {rc.right, rc.bottom};
+  ClientToScreen(found, &topLeft);
+  ClientToScreen(found, &bottomRight);
+  std::printf("client %ld %ld %ld %ld maximised %d fullscreen %d %d\n", topLeft.x, topLeft.y,
+              bottomRight.x, bottomRight.y, IsZoomed(found) ? 1 : 0,
+              GetSystemMetrics(SM_CXFULLSCREEN), GetSystemMetrics(SM_CYFULLSCREEN));
+  return 0;
+}
+
+int messageBox(const char *caption) {
+  HWND found = FindWindowA("#32770", caption);
+  if (!found)
+    return 1;
+  EnumChildWindows(found, printChild, 0);
+  return 0;
+}
+
+int menu() {
+  HWND found = FindWindowA("#32768", NULL);
+  if (!found || !IsWindowVisible(found))
+    return 1;
+  RECT rc;
+  GetWindowRect(found, &rc);
+  std::printf("menu %ld %ld %ld %ld\n", rc.left, rc.top, rc.right, rc.bottom);
+  return 0;
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+  int result = 2;
+  if (argc == 3 && !std::strcmp(argv[1], "window"))
+    result = window(argv[2]);
+  else if (argc == 3 && !std::strcmp(argv[1], "msgbox"))
+    result = messageBox(argv[2]);
+  else if (argc == 2 && !std::strcmp(argv[1], "menu"))
+    result = menu();
+  else
+    std::fprintf(stderr, "usage: presentation_probe window TITLE | msgbox CAPTION | menu\n");
+  std::fflush(stdout);
+  return result;
+}
