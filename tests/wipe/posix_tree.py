@@ -71,4 +71,16 @@ with Scratch() as s:
     c.true("matched link gone, target kept", not os.path.lexists(s.p("lnk"))
            and os.path.exists(s.p("keepdir/inner.txt")))
 
+    # Inside a tree, an entry whose full path does not fit its buffer is an
+    # error for that entry (never a shortened path): it stays, and so do the
+    # directories above it.
+    deep = "L" * 120 + "/" + "M" * 120
+    s.write(deep + "/" + "n" * 30, b"too long")
+    s.write(deep + "/ok", b"fits")
+    r = yes(s, "-d", "L" * 120)
+    c.eq("too long inside a tree", (r.rc, r.lines[2:]),
+         (1, [f"Erasing directory {'L' * 120}/", f"Erasing directory {deep}/",
+              f"error opening {deep}/{'n' * 30} file", "Some directories couldn't be erased."]))
+    c.eq("too long entry left", os.listdir(s.p(deep)), ["n" * 30])
+
 c.done()
