@@ -81,6 +81,7 @@ int Image::drawAt(Image& source, int32_t x, int32_t y, bool mergeTransparency) {
   int64_t xEnd = int64_t(x) + source.width, yEnd = int64_t(y) + source.height;
   if (xEnd > width) xEnd = width;
   if (yEnd > height) yEnd = height;
+  if (xStart >= xEnd) return 0;  // nothing of the source lies in the target
   for (int64_t r = yStart; r < yEnd; ++r) {
     const unsigned char* s = source.pixels + 4 * ((r - y) * int64_t(source.width) + (xStart - x));
     unsigned char* d = pixels + 4 * (r * int64_t(width) + xStart);

@@ -72,7 +72,8 @@ void Image::expandMonoTo8() {
   unsigned char setValue = palette ? 1 : 255;
   size_t row = rowBytes();
   unsigned char* out = wide;
-  for (int32_t y = 0; y < height; ++y) {
+  // Rows only where there are pixels: a zero-width picture may be tall.
+  for (int32_t y = 0; width > 0 && y < height; ++y) {
     const unsigned char* in = pixels + static_cast<size_t>(y) * row;
     for (int32_t x = 0; x < width; ++x)
       *out++ = (in[x / 8] & (0x80 >> (x % 8))) ? setValue : 0;

@@ -116,6 +116,9 @@ unsigned char* Image::packDib(uint32_t colorRef, bool premultiply) const {
 
   unsigned char* rows = block + kHeaderBytes + tableBytes;
   size_t row = rowBytes();
+  // A picture of zero width may still be tall: nothing to copy or convert,
+  // and no reason to walk a billion empty rows.
+  if (row == 0) return block;
   for (int32_t y = 0; y < height; ++y)
     std::memcpy(rows + static_cast<size_t>(height - 1 - y) * stride,
                 pixels + static_cast<size_t>(y) * row, row);

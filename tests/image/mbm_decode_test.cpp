@@ -223,6 +223,20 @@ TEST(MbmDecode, ShortDataIsRefusedBeforeAllocating) {
   EXPECT_EQ(allocationsMade(), 0);
 }
 
+TEST(MbmDecode, ZeroWidthBillionRowsIsCheap) {
+  // A picture with no pixels may still claim a billion rows; nothing may walk
+  // them one by one (found by the fuzzer).
+  Image image;
+  ASSERT_EQ(load(image, mbm(0, 1000000000, 1, 0, {})), 0);
+  image.expandMonoTo8();
+  EXPECT_EQ(image.bitsPerPixel, 8);
+  unsigned char* block = image.packDib(0, false);
+  ASSERT_NE(block, nullptr);
+  std::free(block);
+  Image target = makeImage(2, 2, 32, Bytes(16, 0));
+  EXPECT_EQ(target.drawAt(image, 0, 0, false), 0);
+}
+
 TEST(MbmDecode, NullDataLeavesTheImage) {
   Image image;
   image.allocate(3, 3, 8, false);
