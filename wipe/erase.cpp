@@ -5,6 +5,8 @@
 #include <new>
 
 #include "os.h"
+#include "pass_writer.h"
+#include "progress.h"
 #include "settings.h"
 
 const char* const kErasedName = "this file has been erased.";
@@ -46,9 +48,17 @@ static EraseStatus overwrite(const char* path, uint64_t& lengthOut, bool& isLink
     std::printf("error allocating memory\n");
     return NoMemory;
   }
+  // A second segment buffer lets the next segment be generated while the
+  // previous one is written. Only a file of more than one segment has
+  // anything to overlap; without the memory it is simply written in line.
+  std::unique_ptr<unsigned char[]> spare;
+  if (length > kSegmentSize) spare.reset(new (std::nothrow) unsigned char[(size_t)kSegmentSize]);
   int passes = overwritePasses != 0 ? overwritePasses : passesForSize(length);
+  ProgressLine progress;  // wiped on every way out, before any later message
+  progress.begin(path, length, passes);
   for (int pass = 0; pass < passes; ++pass) {
-    EraseStatus st = writePass(f, buf.get(), length);
+    progress.beginPass(pass + 1);
+    EraseStatus st = writePassOverlapped(f, buf.get(), spare.get(), length, &progress);
     if (st != Erased) return st;
   }
   return Erased;

@@ -1,5 +1,6 @@
 #include "random.h"
 
+#include "fastrandom.h"
 #include "os.h"
 
 WipeRandom wipeRandom;
@@ -41,6 +42,11 @@ double WipeRandom::nextUnit() {
 }
 
 void WipeRandom::fill(unsigned char* buf, size_t n) {
-  for (size_t i = 0; i < n; ++i)
-    buf[i] = (unsigned char)(int)(nextUnit() * 256.0);
+  // The same bytes as (int)(nextUnit() * 256.0) one at a time, made many at
+  // once (see fastrandom.h for why they are the same).
+  TausWords w{s1, s2, s3};
+  fillOverwriteFast(w, buf, n);
+  s1 = w.s1;
+  s2 = w.s2;
+  s3 = w.s3;
 }

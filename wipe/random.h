@@ -24,8 +24,9 @@ struct WipeRandom {
   uint32_t nextWord();
   // Advances the state; returns a value in [0, 1).
   double nextUnit();
-  // Fills buf with n fresh overwrite bytes, one nextUnit per byte, from
-  // index 0 upward.
+  // Fills buf with n fresh overwrite bytes from index 0 upward: the bytes
+  // (int)(nextUnit() * 256.0) would give one at a time, made many at once by
+  // fillOverwriteFast, and the state ends where n nextUnit calls leave it.
   void fill(unsigned char* buf, size_t n);
 };
 

@@ -1,0 +1,108 @@
+"""Korwipe on Linux: the progress line of a long overwrite.
+
+A file over 64 MiB erased in a terminal shows "NAME  pass 1/1  NN%  N MB/s"
+on standard error, redrawn in place and wiped at the end; with standard error
+redirected to a file nothing of it is shown anywhere, and a file of exactly
+64 MiB gets no line. Output, exit code and the erase itself stay the same."""
+import os
+import pty
+import re
+import select
+import shutil
+import subprocess
+import sys
+import tempfile
+
+from terminal import TerminalRun
+
+MIB = 1 << 20
+testcfg = sys.argv[1]
+failures = []
+
+
+def check(case, cond, detail=""):
+    if not cond:
+        failures.append(f"{case}: {detail or 'condition false'}")
+
+
+def make(path, size):
+    with open(path, "wb") as f:
+        f.truncate(size)
+
+
+def run_with_stderr_file(argv, cwd, env, err_path):
+    """stdin and stdout on a terminal, standard error into a file."""
+    master, slave = pty.openpty()
+    with open(err_path, "wb") as err:
+        proc = subprocess.Popen(argv, cwd=cwd, env=env, stdin=slave, stdout=slave, stderr=err,
+                                start_new_session=True)
+    os.close(slave)
+    screen = b""
+    while True:
+        r, _, _ = select.select([master], [], [], 0.1)
+        if r:
+            try:
+                data = os.read(master, 65536)
+            except OSError:
+                data = b""
+            if not data and proc.poll() is not None:
+                break
+            screen += data
+        elif proc.poll() is not None:
+            break
+    proc.wait(timeout=300)
+    os.close(master)
+    return proc.returncode, screen
+
+
+scratch = tempfile.mkdtemp(prefix="korwipe-progress-")
+try:
+    cfg = os.path.join(scratch, "config.cfg")
+    with open(cfg, "wb") as f:
+        f.write(b"\x01")
+    env = dict(os.environ, KORWIPE_TEST_CONFIG=cfg)
+    big = os.path.join(scratch, "big.bin")
+
+    # In a terminal: the line appears, then is wiped.
+    make(big, 200 * MIB)
+    t = TerminalRun([testcfg, "big.bin"], cwd=scratch, env=env)
+    rc = t.finish(timeout=300)
+    screen = t.screen
+    check("terminal: exit code", rc == 0, f"rc {rc}, screen {screen[-200:]!r}")
+    check("terminal: file erased", not os.path.exists(big))
+    lines = re.findall(rb"\rbig\.bin  pass 1/1 +(\d+)%  (\d+) MB/s", screen)
+    check("terminal: progress line shown", len(lines) >= 1, f"screen {screen[:300]!r}")
+    check("terminal: percentages within 0..100",
+          all(0 <= int(p) <= 100 for p, _ in lines), f"{lines!r}")
+    last = screen.rfind(b"MB/s")
+    wiped = re.match(rb"MB/s *\r +\r", screen[last:]) if last >= 0 else None
+    check("terminal: line wiped before anything else is written", wiped is not None,
+          f"tail {screen[last:]!r}")
+    after = screen[last + wiped.end():] if wiped else b""
+    check("terminal: the usual output follows", after.endswith(b"done.\r\n"), f"{after!r}")
+    check("terminal: no new line from the progress", b"MB/s\r\n" not in screen and b"MB/s\n" not in screen)
+
+    # Standard error redirected: nothing on the terminal, nothing in the file.
+    make(big, 200 * MIB)
+    err = os.path.join(scratch, "stderr.txt")
+    rc, screen = run_with_stderr_file([testcfg, "big.bin"], scratch, env, err)
+    with open(err, "rb") as f:
+        err_text = f.read()
+    check("redirected: exit code", rc == 0, f"rc {rc}")
+    check("redirected: file erased", not os.path.exists(big))
+    check("redirected: standard error empty", err_text == b"", f"{err_text[:200]!r}")
+    check("redirected: the terminal shows the usual output only", screen == after, f"{screen[:200]!r}")
+
+    # Exactly 64 MiB is not long enough for a line.
+    make(big, 64 * MIB)
+    t = TerminalRun([testcfg, "big.bin"], cwd=scratch, env=env)
+    rc = t.finish(timeout=300)
+    check("64 MiB: exit code", rc == 0, f"rc {rc}")
+    check("64 MiB: no line", t.screen == after, f"{t.screen[:200]!r}")
+finally:
+    shutil.rmtree(scratch, ignore_errors=True)
+
+for f in failures:
+    print("FAIL", f)
+print(f"{len(failures)} failed")
+sys.exit(1 if failures else 0)

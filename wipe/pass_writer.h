@@ -1,0 +1,16 @@
+// The pass writer with the overlap and the progress line (erase_pass.cpp).
+#pragma once
+
+#include <cstdint>
+
+#include "erase.h"
+
+struct OsFile;
+struct ProgressLine;
+
+// writePass, plus: with a spare buffer of kSegmentSize bytes, the next
+// segment is generated while the previous one is written (null spare: one
+// after the other); with a progress line, it follows the pass. Bytes, writes,
+// flush and messages are exactly those of writePass.
+EraseStatus writePassOverlapped(OsFile& f, unsigned char* buf, unsigned char* spare, uint64_t length,
+                                ProgressLine* progress);

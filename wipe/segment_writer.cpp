@@ -1,0 +1,58 @@
+#include "segment_writer.h"
+
+#include <system_error>
+
+#include "os.h"
+
+static void writerLoop(SegmentWriter* w) {
+  std::unique_lock<std::mutex> hold(w->lock);
+  for (;;) {
+    w->changed.wait(hold, [w] { return w->data != nullptr || w->quit; });
+    if (w->data == nullptr) return;
+    const unsigned char* segment = w->data;
+    size_t n = w->size;
+    hold.unlock();
+    bool ok = osWriteAll(w->file, segment, n);
+    hold.lock();
+    w->lastWriteOk = ok;
+    w->data = nullptr;
+    w->changed.notify_all();
+  }
+}
+
+SegmentWriter::SegmentWriter(OsFile& f) : file(f) {
+  // The library reports a thread it cannot start by throwing; the caller then
+  // simply writes in line.
+  try {
+    thread = std::thread(writerLoop, this);
+    running = true;
+  } catch (const std::system_error&) {
+    running = false;
+  }
+}
+
+SegmentWriter::~SegmentWriter() {
+  if (!running) return;
+  {
+    std::unique_lock<std::mutex> hold(lock);
+    changed.wait(hold, [this] { return data == nullptr; });
+    quit = true;
+  }
+  changed.notify_all();
+  thread.join();
+}
+
+void SegmentWriter::submit(const unsigned char* segment, size_t n) {
+  {
+    std::lock_guard<std::mutex> hold(lock);
+    data = segment;
+    size = n;
+  }
+  changed.notify_all();
+}
+
+bool SegmentWriter::wait() {
+  std::unique_lock<std::mutex> hold(lock);
+  changed.wait(hold, [this] { return data == nullptr; });
+  return lastWriteOk;
+}

@@ -1,0 +1,40 @@
+# kor_add_wipe_speed(target): what a target needs once it compiles the pass
+# writer (erase_pass.cpp) or the generator (random.cpp): the fast overwrite
+# stream, the writer thread and the progress line with its platform half.
+include(${CMAKE_CURRENT_LIST_DIR}/fastrandom.cmake)
+
+function(kor_add_wipe_speed target)
+  set(d ${KOR_FASTRANDOM_DIR})
+  get_target_property(srcs ${target} SOURCES)
+  if("${d}/segment_writer.cpp" IN_LIST srcs OR "segment_writer.cpp" IN_LIST srcs)
+    return()
+  endif()
+  kor_add_fastrandom(${target})
+  target_sources(${target} PRIVATE ${d}/segment_writer.cpp ${d}/progress.cpp)
+  if(WIN32)
+    target_sources(${target} PRIVATE ${d}/progress_win32.cpp)
+  else()
+    target_sources(${target} PRIVATE ${d}/progress_posix.cpp)
+  endif()
+  # The thread library as a plain flag: this may run from another folder,
+  # where an imported Threads target would not be visible.
+  find_package(Threads REQUIRED)
+  target_link_libraries(${target} PRIVATE ${CMAKE_THREAD_LIBS_INIT})
+endfunction()
+
+# Targets elsewhere that compile wipe/random.cpp or wipe/erase_pass.cpp from
+# source (unit tests do) need the same. Called deferred, once every folder
+# of the tree has been read: walks them all from dir down.
+function(kor_add_wipe_speed_to_users dir)
+  get_property(targets DIRECTORY ${dir} PROPERTY BUILDSYSTEM_TARGETS)
+  foreach(t ${targets})
+    get_target_property(srcs ${t} SOURCES)
+    if("${KOR_FASTRANDOM_DIR}/random.cpp" IN_LIST srcs OR "${KOR_FASTRANDOM_DIR}/erase_pass.cpp" IN_LIST srcs)
+      kor_add_wipe_speed(${t})
+    endif()
+  endforeach()
+  get_property(subs DIRECTORY ${dir} PROPERTY SUBDIRECTORIES)
+  foreach(sub ${subs})
+    kor_add_wipe_speed_to_users(${sub})
+  endforeach()
+endfunction()
