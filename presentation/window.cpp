@@ -90,7 +90,6 @@ int loadPicture(int id, Image &picture) {
 }
 
 LRESULT onCreate(HWND window) {
-  mainWindow = window;
   createBackgroundBrush();
   for (const PictureSource &source : pictureSources) {
     if (loadPicture(source.resourceId, *source.picture) != 0)

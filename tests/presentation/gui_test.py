@@ -4,8 +4,10 @@ usage: gui_test.py PRESENTATION_EXE PROBE_EXE PREVIEW_EXE
 
 The program runs maximised in a 1280 x 1024 Wine desktop on an Xvfb display of
 its own. Screenshots (xwd) are compared pixel for pixel with reference frames
-that the timeline composes off screen (presentation_preview, run under the same
-Wine), placed where the window centres its picture; presentation_probe reads
+that the timeline composes off screen (presentation_preview: the Linux build
+beside this one when there is one, as in the shared build/ folder, else the
+Windows build under the same Wine), placed where the window centres its
+picture; presentation_probe reads
 window positions and the message box's text from inside the Wine desktop.
 
 Timing is never taken for granted: every check polls screenshots until what it
@@ -268,11 +270,21 @@ def play(s, refs):
     print(f"client area {client_w} x {client_h} at ({left}, {top}); brush {full_w} x {full_h}")
 
     # Reference frames and brush, composed off screen by the program's own timeline.
-    r = s.wp.run(s.preview, [winpath(refs), "--raw", "--brush", str(full_w), str(full_h),
-                             "--res", winpath(os.path.join(os.environ["KOR_SOURCE_DIR"], "presentation", "res"))],
-                 timeout=300, env={"DISPLAY": s.xvfb.display})
-    if r.rc != 0:
-        raise Failure(f"preview failed: {r}")
+    res = os.path.join(os.environ["KOR_SOURCE_DIR"], "presentation", "res")
+    args = ["--raw", "--brush", str(full_w), str(full_h), "--res"]
+    native = os.path.join(os.path.dirname(os.path.abspath(os.environ.get("KOR_BUILD_DIR", "."))),
+                          "native", "tools", "preview", "presentation_preview")
+    if os.access(native, os.X_OK):
+        print("reference frames from", native)
+        p = subprocess.run([native, refs] + args + [res], stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+        rc, detail = p.returncode, p.stdout
+    else:
+        print("reference frames from", s.preview, "under Wine")
+        r = s.wp.run(s.preview, [winpath(refs)] + args + [winpath(res)], timeout=300,
+                     env={"DISPLAY": s.xvfb.display})
+        rc, detail = r.rc, r
+    if rc != 0:
+        raise Failure(f"preview failed: {detail}")
     brush = Brush(os.path.join(refs, "brush.ppm"))
     ticks = [int(line.split()[0]) for line in open(os.path.join(refs, "frames.txt")) if not line.startswith("end")]
 
