@@ -98,13 +98,61 @@ size_t Image::packedDibSize() const {
   return kHeaderBytes + colourTableBytes(bitsPerPixel) + pixelPart;
 }
 
+namespace {
+
+// Premultiplies (or flattens) one 32-bit row into DIB byte order.
+// This loop runs over every painted frame. Opaque and fully transparent
+// pixels, nearly all of a frame, take no arithmetic; for the others x * a / 255
+// is computed as (v + 1 + (v >> 8)) >> 8 with v = x * a, the same integer for
+// every v up to 65535, without a division.
+void packRow32(const unsigned char* in, unsigned char* out, size_t count, bool premultiply,
+               uint32_t colorRef) {
+  if (!premultiply) {
+    for (size_t i = 0; i < count; ++i, in += 4, out += 4) {
+      unsigned char entry[4] = {in[0], in[1], in[2], in[3]};
+      flattenEntry(entry, colorRef);
+      out[0] = entry[3];
+      out[1] = entry[2];
+      out[2] = entry[1];
+      out[3] = entry[0];
+    }
+    return;
+  }
+  for (size_t i = 0; i < count; ++i, in += 4, out += 4) {
+    unsigned t = in[0];
+    if (t == 0) {
+      out[0] = in[3];
+      out[1] = in[2];
+      out[2] = in[1];
+      out[3] = 255;
+      continue;
+    }
+    if (t == 255) {
+      std::memset(out, 0, 4);
+      continue;
+    }
+    unsigned a = 255u - t;
+    unsigned r = in[1] * a, g = in[2] * a, b = in[3] * a;
+    out[0] = static_cast<unsigned char>((b + 1 + (b >> 8)) >> 8);
+    out[1] = static_cast<unsigned char>((g + 1 + (g >> 8)) >> 8);
+    out[2] = static_cast<unsigned char>((r + 1 + (r >> 8)) >> 8);
+    out[3] = static_cast<unsigned char>(a);
+  }
+}
+
+}  // namespace
+
 unsigned char* Image::packDib(uint32_t colorRef, bool premultiply) const {
   size_t stride = 0, pixelPart = 0;
   if (!dibGeometry(*this, &stride, &pixelPart)) return nullptr;
   size_t tableBytes = colourTableBytes(bitsPerPixel);
-  unsigned char* block = imageAlloc(kHeaderBytes + tableBytes + pixelPart, true);
+  // Not zero-filled as a whole: every byte is written below, the row padding
+  // explicitly, which spares a pass over a frame-sized block.
+  size_t total = kHeaderBytes + tableBytes + pixelPart;
+  unsigned char* block = imageAlloc(total, false);
   if (!block) return nullptr;
 
+  std::memset(block, 0, kHeaderBytes);
   putU32(block + 0, 40);
   putU32(block + 4, static_cast<uint32_t>(width));
   putU32(block + 8, static_cast<uint32_t>(height));  // positive: bottom-up rows
@@ -118,36 +166,28 @@ unsigned char* Image::packDib(uint32_t colorRef, bool premultiply) const {
   size_t row = rowBytes();
   // A picture of zero width may still be tall: nothing to copy or convert,
   // and no reason to walk a billion empty rows.
-  if (row == 0) return block;
-  for (int32_t y = 0; y < height; ++y)
-    std::memcpy(rows + static_cast<size_t>(height - 1 - y) * stride,
-                pixels + static_cast<size_t>(y) * row, row);
-
-  if (bitsPerPixel == 24) {
-    for (int32_t y = 0; y < height; ++y) {
-      unsigned char* p = rows + static_cast<size_t>(y) * stride;
-      for (int32_t x = 0; x < width; ++x, p += 3) {
-        unsigned char r = p[0];
-        p[0] = p[2];
-        p[2] = r;
-      }
+  if (row == 0) {
+    std::memset(rows, 0, pixelPart);
+    return block;
+  }
+  for (int32_t y = 0; y < height; ++y) {
+    const unsigned char* in = pixels + static_cast<size_t>(y) * row;
+    unsigned char* out = rows + static_cast<size_t>(height - 1 - y) * stride;
+    if (bitsPerPixel == 32) {
+      packRow32(in, out, static_cast<size_t>(width), premultiply, colorRef);
+      continue;  // 4-byte pixels: no padding
     }
-  } else if (bitsPerPixel == 32) {
-    // A 32-bit row is a multiple of 4 bytes, so the rows are contiguous.
-    size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);
-    unsigned char* p = rows;
-    for (size_t i = 0; i < count; ++i, p += 4) {
-      if (premultiply) {
-        unsigned a = 255 - p[0];
-        p[0] = static_cast<unsigned char>(a);
-        p[1] = static_cast<unsigned char>(p[1] * a / 255);
-        p[2] = static_cast<unsigned char>(p[2] * a / 255);
-        p[3] = static_cast<unsigned char>(p[3] * a / 255);
-      } else {
-        flattenEntry(p, colorRef);
+    if (bitsPerPixel == 24) {
+      for (int32_t x = 0; x < width; ++x, in += 3, out += 3) {
+        out[0] = in[2];
+        out[1] = in[1];
+        out[2] = in[0];
       }
+    } else {
+      std::memcpy(out, in, row);
+      out += row;
     }
-    reverseQuadBytes(rows, count);
+    std::memset(out, 0, stride - row);
   }
   return block;
 }

@@ -9,8 +9,9 @@
 // the coefficients (the same fit of the same integers gives the same doubles
 // as fitting again per sample). The per-sample work that is left is exactly
 // the evaluation, division and rounding the results are defined by, in the
-// same order. Parabolas and lines are evaluated as cubics with leading zero
-// coefficients: (0 * f + b) is b exactly, so that is the same arithmetic.
+// same order. A segment whose transparency bytes are all 0 (every segment of
+// an opaque picture) has transparency 0 at every position, so that
+// polynomial is not evaluated.
 //
 // Working memory comes from imageAlloc; every buffer is taken before the
 // record is emptied, so the only failure that can leave the record without
@@ -39,6 +40,15 @@ struct Buffer {
   }
 };
 
+// The polynomials of one segment: per channel (T, then the premultiplied
+// colours) the coefficients of a cubic a, b, c, d, of a parabola in b, c, d,
+// of a line in c, d.
+struct Segment {
+  double coef[4][4];
+  int degree;   // 1, 2 or 3
+  bool opaque;  // every transparency byte it was fitted through is 0
+};
+
 // Where the samples of a line of length L fall, for N outputs.
 struct LinePlan {
   int64_t length = 0;    // L
@@ -48,7 +58,7 @@ struct LinePlan {
   Buffer segment;        // int32 per sample: n, or -1 for a copy of pixel n
   Buffer fraction;       // double per sample: f, or the copied pixel index
   Buffer sampleStore;    // M pixels, only when group > 1
-  Buffer coefficients;   // 16 doubles per segment: 4 channels x 4 coefficients
+  Buffer coefficients;   // one Segment per segment of the line
   Buffer fittedFor;      // int64 per segment: the line whose coefficients are held
   Buffer premultiplied;  // 4 ints per source pixel: T, then colour x opacity
 };
@@ -66,7 +76,7 @@ bool makePlan(LinePlan& plan, int64_t length, int64_t outputs) {
   plan.group = m / outputs;
   int64_t segments = length - 1;
   if (!plan.segment.take(m, sizeof(int32_t)) || !plan.fraction.take(m, sizeof(double)) ||
-      !plan.coefficients.take(segments, 16 * sizeof(double)) ||
+      !plan.coefficients.take(segments, sizeof(Segment)) ||
       !plan.fittedFor.take(segments, sizeof(int64_t)) ||
       !plan.premultiplied.take(length, 4 * sizeof(int32_t)))
     return false;
@@ -94,51 +104,75 @@ bool makePlan(LinePlan& plan, int64_t length, int64_t outputs) {
   return true;
 }
 
-unsigned char clampByte(double v) {
-  if (v <= 0) return 0;
+// floor(v) limited to 0 ... 255. Between 0 and 255 truncation is floor, and
+// below 0 both end at 0, so no call of floor is needed (on the plain x86-64
+// instruction set it is a library call, four per pixel).
+unsigned char clampFloor(double v) {
+  if (!(v > 0)) return 0;
   if (v >= 255) return 255;
   return static_cast<unsigned char>(v);
 }
 
-// One interpolated pixel from four cubic coefficient sets (T first, then the
-// premultiplied colour channels) at position f.
-void evaluatePixel(const double* coef, double f, unsigned char* out) {
-  double t = ((coef[0] * f + coef[1]) * f + coef[2]) * f + coef[3];
-  unsigned char T = clampByte(std::floor(t + 0.5));
+// The polynomial at f, in the evaluation order the results are defined by.
+template <int Degree>
+double evaluate(const double* c, double f) {
+  if (Degree == 3) return ((c[0] * f + c[1]) * f + c[2]) * f + c[3];
+  if (Degree == 2) return (c[1] * f + c[2]) * f + c[3];
+  return c[2] * f + c[3];
+}
+
+// One interpolated pixel of the segment at position f.
+template <int Degree>
+void evaluatePixelOf(const Segment& segment, double f, unsigned char* out) {
+  unsigned char T = segment.opaque ? 0 : clampFloor(evaluate<Degree>(segment.coef[0], f) + 0.5);
   out[0] = T;
-  for (int k = 1; k < 4; ++k) {
-    if (T == 255) {
-      out[k] = 0;
-      continue;
-    }
-    const double* c = coef + 4 * k;
-    double v = ((c[0] * f + c[1]) * f + c[2]) * f + c[3];
-    out[k] = clampByte(std::floor(v / static_cast<double>(255 - T) + 0.5));
+  if (T == 255) {
+    out[1] = out[2] = out[3] = 0;
+    return;
   }
+  double opacity = static_cast<double>(255 - T);
+  for (int k = 1; k < 4; ++k) out[k] = clampFloor(evaluate<Degree>(segment.coef[k], f) / opacity + 0.5);
 }
 
-// Fits the polynomial of segment n (cubic inside, parabola at either end).
-void fitSegment(const int32_t* pm, int64_t length, int64_t n, double* coef) {
+void evaluatePixel(const Segment& segment, double f, unsigned char* out) {
+  if (segment.degree == 3) evaluatePixelOf<3>(segment, f, out);
+  else if (segment.degree == 2) evaluatePixelOf<2>(segment, f, out);
+  else evaluatePixelOf<1>(segment, f, out);
+}
+
+// Which pixels the polynomial of segment n of a line of length pixels goes
+// through: a parabola through 0, 1, 2 at the start, a cubic through n - 1 to
+// n + 2 inside, a parabola through n - 1, n, n + 1 at the end.
+int64_t windowStart(int64_t length, int64_t n, int* degree) {
+  *degree = (n == 0 || n >= length - 2) ? 2 : 3;
+  return n == 0 ? 0 : n - 1;
+}
+
+// Fits a segment through the premultiplied pixels of its window (3 or 4
+// pixels of 4 ints: T, then colour x opacity). atStart: the start parabola,
+// whose abscissae are 0, 1, 2 rather than -1, 0, 1.
+void fitWindow(const int32_t* window, int degree, bool atStart, Segment& segment) {
+  segment.degree = degree;
   for (int ch = 0; ch < 4; ++ch) {
-    double* c = coef + 4 * ch;
-    auto y = [&](int64_t index) { return pm[4 * index + ch]; };
-    if (n == 0) {
-      c[0] = 0;
+    double* c = segment.coef[ch];
+    auto y = [&](int k) { return window[4 * k + ch]; };
+    if (degree == 3) {
+      fitCubic(-1, y(0), 0, y(1), 1, y(2), 2, y(3), &c[0], &c[1], &c[2], &c[3]);
+    } else if (atStart) {
       fitQuadratic(0, y(0), 1, y(1), 2, y(2), &c[1], &c[2], &c[3]);
-    } else if (n < length - 2) {
-      fitCubic(-1, y(n - 1), 0, y(n), 1, y(n + 1), 2, y(n + 2), &c[0], &c[1], &c[2], &c[3]);
     } else {
-      c[0] = 0;
-      fitQuadratic(-1, y(n - 1), 0, y(n), 1, y(n + 1), &c[1], &c[2], &c[3]);
+      fitQuadratic(-1, y(0), 0, y(1), 1, y(2), &c[1], &c[2], &c[3]);
     }
   }
+  segment.opaque = true;
+  for (int k = 0; k <= degree; ++k) segment.opaque = segment.opaque && window[4 * k] == 0;
 }
 
-// Output pixel of a single-pixel group: the sample itself, but a fully
-// transparent one carries no colour (as averagePixels of one pixel gives).
-void storeSingle(const unsigned char* sample, unsigned char* out) {
-  std::memcpy(out, sample, 4);
-  if (out[0] == 255) out[1] = out[2] = out[3] = 0;
+// T, then each colour byte times the opacity: what the fits go through.
+void premultiply(const unsigned char* pixel, int32_t* out) {
+  int opacity = 255 - pixel[0];
+  out[0] = pixel[0];
+  for (int k = 1; k < 4; ++k) out[k] = pixel[k] * opacity;
 }
 
 // Resamples one line of plan.length 32-bit pixels (src, contiguous) to
@@ -156,49 +190,49 @@ void resampleLine(LinePlan& plan, int64_t lineId, const unsigned char* src, unsi
     if (outputs == 1) return;
     std::memcpy(out + (outputs - 1) * stride, src + 4, 4);
     if (outputs == 2) return;
-    double coef[16];
+    Segment segment;
+    segment.degree = 1;
+    segment.opaque = src[0] == 0 && src[4] == 0;
     for (int ch = 0; ch < 4; ++ch) {
       int y0 = ch == 0 ? src[0] : src[ch] * (255 - src[0]);
       int y1 = ch == 0 ? src[4] : src[4 + ch] * (255 - src[4]);
-      coef[4 * ch] = coef[4 * ch + 1] = 0;
-      fitLine(0, y0, 1, y1, &coef[4 * ch + 2], &coef[4 * ch + 3]);
+      fitLine(0, y0, 1, y1, &segment.coef[ch][2], &segment.coef[ch][3]);
     }
     for (int64_t j = 1; j < outputs - 1; ++j)
-      evaluatePixel(coef, static_cast<double>(j) / static_cast<double>(outputs - 1), out + j * stride);
+      evaluatePixel(segment, static_cast<double>(j) / static_cast<double>(outputs - 1), out + j * stride);
     return;
   }
 
   int32_t* pm = reinterpret_cast<int32_t*>(plan.premultiplied.data);
-  for (int64_t x = 0; x < length; ++x) {
-    const unsigned char* p = src + 4 * x;
-    int opacity = 255 - p[0];
-    pm[4 * x] = p[0];
-    for (int k = 1; k < 4; ++k) pm[4 * x + k] = p[k] * opacity;
-  }
+  for (int64_t x = 0; x < length; ++x) premultiply(src + 4 * x, pm + 4 * x);
   const int32_t* seg = segmentAt(plan);
   const double* frac = fractionAt(plan);
-  double* coefficients = reinterpret_cast<double*>(plan.coefficients.data);
+  Segment* segments = reinterpret_cast<Segment*>(plan.coefficients.data);
   int64_t* fitted = reinterpret_cast<int64_t*>(plan.fittedFor.data);
 
+  // Sample i to the 4 bytes at to. A copied pixel keeps its colour bytes
+  // here; the caller clears them where a fully transparent one is output.
   auto sample = [&](int64_t i, unsigned char* to) {
     int32_t n = seg[i];
     if (n < 0) {
       std::memcpy(to, src + 4 * static_cast<int64_t>(frac[i]), 4);
       return;
     }
-    double* coef = coefficients + 16 * n;
+    Segment& segment = segments[n];
     if (fitted[n] != lineId) {
-      fitSegment(pm, length, n, coef);
+      int degree;
+      int64_t first = windowStart(length, n, &degree);
+      fitWindow(pm + 4 * first, degree, n == 0, segment);
       fitted[n] = lineId;
     }
-    evaluatePixel(coef, frac[i], to);
+    evaluatePixel(segment, frac[i], to);
   };
 
   if (plan.group == 1) {
-    unsigned char pixel[4];
     for (int64_t j = 0; j < outputs; ++j) {
-      sample(j, pixel);
-      storeSingle(pixel, out + j * stride);
+      unsigned char* to = out + j * stride;
+      sample(j, to);
+      if (to[0] == 255) to[1] = to[2] = to[3] = 0;  // as averagePixels of one pixel
     }
     return;
   }
@@ -206,6 +240,51 @@ void resampleLine(LinePlan& plan, int64_t lineId, const unsigned char* src, unsi
   for (int64_t i = 0; i < plan.samples; ++i) sample(i, samples + 4 * i);
   for (int64_t j = 0; j < outputs; ++j)
     averagePixels(samples + 4 * j * plan.group, static_cast<size_t>(plan.group), out + j * stride);
+}
+
+// The vertical pass when it neither averages nor has lines shorter than 3:
+// the enlargement of a small picture to a screen, the one case that makes
+// millions of samples. Output row j has the same segment n and fraction f in
+// every column, so it is computed as a row: the segments of all columns are
+// fitted once per n (n only grows with j), and the pixels are written in
+// memory order instead of one column at a time across the whole picture.
+void verticalPassByRows(LinePlan& plan, const unsigned char* source, int64_t width,
+                        unsigned char* target, Buffer& rowSegments) {
+  const int32_t* seg = segmentAt(plan);
+  const double* frac = fractionAt(plan);
+  Segment* segments = reinterpret_cast<Segment*>(rowSegments.data);
+  size_t row = static_cast<size_t>(width) * 4;
+  int64_t fittedN = -1;
+  for (int64_t j = 0; j < plan.outputs; ++j) {
+    unsigned char* out = target + static_cast<size_t>(j) * row;
+    int32_t n = seg[j];
+    if (n < 0) {
+      // A copied source row; a fully transparent pixel loses its colour, as
+      // in averagePixels of one pixel.
+      std::memcpy(out, source + static_cast<size_t>(frac[j]) * row, row);
+      for (int64_t x = 0; x < width; ++x)
+        if (out[4 * x] == 255) out[4 * x + 1] = out[4 * x + 2] = out[4 * x + 3] = 0;
+      continue;
+    }
+    if (n != fittedN) {
+      int degree;
+      int64_t first = windowStart(plan.length, n, &degree);
+      for (int64_t x = 0; x < width; ++x) {
+        int32_t window[16];
+        for (int k = 0; k <= degree; ++k)
+          premultiply(source + static_cast<size_t>(first + k) * row + 4 * x, window + 4 * k);
+        fitWindow(window, degree, n == 0, segments[x]);
+      }
+      fittedN = n;
+    }
+    // Every segment of the row has the same degree.
+    double f = frac[j];
+    if (segments[0].degree == 3) {
+      for (int64_t x = 0; x < width; ++x) evaluatePixelOf<3>(segments[x], f, out + 4 * x);
+    } else {
+      for (int64_t x = 0; x < width; ++x) evaluatePixelOf<2>(segments[x], f, out + 4 * x);
+    }
+  }
 }
 
 void widenTo32(Image& image) {
@@ -260,13 +339,14 @@ int Image::resample(int32_t newWidth, int32_t newHeight) {
   widenTo32(*this);
 
   int64_t oldWidth = width, oldHeight = height;
-  Buffer intermediate, line;
+  Buffer intermediate, line, rowSegments;
   LinePlan rows, columns;
   size_t finalBytes = 0;
   if (!imageBufferSize(newWidth, newHeight, 32, &finalBytes) ||
       !intermediate.take(static_cast<uint64_t>(newWidth) * static_cast<uint64_t>(oldHeight), 4) ||
       !line.take(static_cast<uint64_t>(oldWidth > oldHeight ? oldWidth : oldHeight), 4) ||
-      !makePlan(rows, oldWidth, newWidth) || !makePlan(columns, oldHeight, newHeight))
+      !makePlan(rows, oldWidth, newWidth) || !makePlan(columns, oldHeight, newHeight) ||
+      !rowSegments.take(static_cast<uint64_t>(newWidth), sizeof(Segment)))
     return 2;
 
   // Horizontal pass: each row of the record to newWidth pixels.
@@ -292,6 +372,12 @@ int Image::resample(int32_t newWidth, int32_t newHeight) {
   width = newWidth;
   height = newHeight;
   bitsPerPixel = 32;
+
+  if (columns.length >= 3 && columns.group == 1) {
+    verticalPassByRows(columns, intermediate.data, newWidth, pixels, rowSegments);
+    if (!hasTransparency()) stripTransparency();
+    return 0;
+  }
 
   // Vertical pass: each column of the intermediate picture to newHeight.
   for (int64_t x = 0; x < newWidth; ++x) {
