@@ -102,6 +102,38 @@ TEST(Dib, RowsBottomUpAndSizes) {
   EXPECT_EQ(Image().packDib(0, true), nullptr);
 }
 
+TEST(Dib, EveryTransparencyAndColourValue) {
+  // Row y has T = y; pixel x has R = x, G = 255 - x, B = x / 2. Checked
+  // against the formulas, premultiplied and flattened.
+  Image image;
+  ASSERT_EQ(image.allocate(256, 256, 32, false), 0);
+  for (int y = 0; y < 256; ++y)
+    for (int x = 0; x < 256; ++x) {
+      unsigned char* p = image.pixels + 4 * (y * 256 + x);
+      p[0] = static_cast<unsigned char>(y), p[1] = static_cast<unsigned char>(x);
+      p[2] = static_cast<unsigned char>(255 - x), p[3] = static_cast<unsigned char>(x / 2);
+    }
+  const unsigned colour[3] = {0x7F, 0xFF, 0x7F};
+  for (bool premultiply : {true, false}) {
+    Packed p = pack(image, kBackdrop, premultiply);
+    ASSERT_TRUE(p.ok);
+    int wrong = 0;
+    for (int y = 0; y < 256; ++y)
+      for (int x = 0; x < 256; ++x) {
+        const unsigned char* in = image.pixels + 4 * (y * 256 + x);
+        const unsigned char* out = p.block.data() + 40 + 4 * ((255 - y) * 256 + x);
+        unsigned t = in[0], a = 255 - t;
+        for (int k = 0; k < 3; ++k) {
+          unsigned v = in[3 - k];
+          unsigned expected = premultiply ? v * a / 255 : t == 0 ? v : (colour[2 - k] * t + v * a) / 255;
+          wrong += out[k] != expected;
+        }
+        wrong += out[3] != (premultiply ? a : 0);
+      }
+    EXPECT_EQ(wrong, 0) << (premultiply ? "premultiplied" : "flattened");
+  }
+}
+
 TEST(Dib, ReverseQuadBytes) {
   Bytes quads = {1, 2, 3, 4, 5, 6, 7, 8};
   reverseQuadBytes(quads.data(), 2);
