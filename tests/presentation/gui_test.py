@@ -1,6 +1,12 @@
 """The 64-bit presentation.exe under Xvfb and Wine, used as a user would.
 
-usage: gui_test.py PRESENTATION_EXE PROBE_EXE PREVIEW_EXE
+usage: gui_test.py play|damaged PRESENTATION_EXE PROBE_EXE PREVIEW_EXE
+
+play     the program as shipped: background, end question, the final picture,
+         No, the close box, the menu, Restart and Exit
+damaged  the program built with MBM 103 corrupt and MBM 107 and 121 missing:
+         one error box for each of the two pictures, the plain backdrop
+         colour as background, and the story played without those pictures
 
 The program runs maximised in a 1280 x 1024 Wine desktop on an Xvfb display of
 its own. Screenshots (xwd) are compared pixel for pixel with reference frames
@@ -251,12 +257,26 @@ def parse_fields(text, key):
     return None
 
 
-def play(s, refs):
+class PlainBrush(Brush):
+    """The fallback background: the backdrop colour everywhere."""
+
+    def __init__(self, rgb):
+        self.width, self.height, self.rgb = 1, 1, bytes(rgb)
+
+
+BACKDROP = (127, 255, 127)
+LOAD_ERROR = "Error loading resource or decompressing mbm"
+
+
+def start(s):
     s.set_virtual_desktop()
     s.proc = subprocess.Popen([WINE, s.exe], env=s.env, cwd=s.wp.scratch,
                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
-    # The window comes up maximised.
+
+def window_geometry(s):
+    """(left, top, right, bottom) of the client area on screen, and the
+    full-screen size the background brush is made for."""
     out = s.wait_probe("window", ["window", TITLE], 60)
     f = out.split()
     left, top, right, bottom = map(int, f[1:5])
@@ -266,12 +286,18 @@ def play(s, refs):
         s.fail("maximised", f"window not maximised: {out.strip()}")
     if right - left < PICTURE_W or bottom - top < PICTURE_H:
         s.fail("client", f"client area {right - left} x {bottom - top} smaller than the picture")
-    client_w, client_h = right - left, bottom - top
-    print(f"client area {client_w} x {client_h} at ({left}, {top}); brush {full_w} x {full_h}")
+    print(f"client area {right - left} x {bottom - top} at ({left}, {top}); brush {full_w} x {full_h}")
+    return (left, top, right, bottom), (full_w, full_h)
 
-    # Reference frames and brush, composed off screen by the program's own timeline.
+
+def make_references(s, refs, full_size, without=()):
+    """Reference frames and brush, composed off screen by the program's own
+    timeline; returns the ticks that repaint."""
     res = os.path.join(os.environ["KOR_SOURCE_DIR"], "presentation", "res")
-    args = ["--raw", "--brush", str(full_w), str(full_h), "--res"]
+    args = ["--raw", "--brush", str(full_size[0]), str(full_size[1])]
+    for picture in without:
+        args += ["--without", str(picture)]
+    args += ["--res"]
     native = os.path.join(os.path.dirname(os.path.abspath(os.environ.get("KOR_BUILD_DIR", "."))),
                           "native", "tools", "preview", "presentation_preview")
     if os.access(native, os.X_OK):
@@ -285,23 +311,22 @@ def play(s, refs):
         rc, detail = r.rc, r
     if rc != 0:
         raise Failure(f"preview failed: {detail}")
-    brush = Brush(os.path.join(refs, "brush.ppm"))
-    ticks = [int(line.split()[0]) for line in open(os.path.join(refs, "frames.txt")) if not line.startswith("end")]
+    return [int(line.split()[0]) for line in open(os.path.join(refs, "frames.txt")) if not line.startswith("end")]
 
-    # The gradient background fills the client area around the picture.
-    ox, oy = (client_w - PICTURE_W) // 2, (client_h - PICTURE_H) // 2
-    strips = [brush.expected("background left of the picture", 0, 0, ox, client_h),
-              brush.expected("background above the picture", ox, 0, PICTURE_W, oy)]
+
+def check_background(s, client, brush):
+    left, top, right, bottom = client
+    ox, oy = (right - left - PICTURE_W) // 2, (bottom - top - PICTURE_H) // 2
     if ox > 0:
-        s.wait_shows("background-left", strips[:1], left, top, 30)
+        s.wait_shows("background-left", [brush.expected("background left of the picture", 0, 0, ox, bottom - top)],
+                     left, top, 30)
     if oy > 0:
-        s.wait_shows("background-top", strips[1:], left + ox, top, 30)
+        s.wait_shows("background-top", [brush.expected("background above the picture", ox, 0, PICTURE_W, oy)],
+                     left + ox, top, 30)
 
-    def reference(tick):
-        return frame_on_brush(f"frame of tick {tick}", os.path.join(refs, f"frame-{tick:04d}.pam"),
-                              brush, ox, oy)
 
-    # The end question, its text, caption and buttons.
+def answer_end_question_no(s):
+    """Waits for the end question, checks it, and answers No."""
     out = s.wait_probe("question", ["msgbox", "Presentation"], 120)
     if parse_fields(out, "text") != QUESTION:
         s.shot()
@@ -311,10 +336,52 @@ def play(s, refs):
     if set(buttons) != {"&Yes", "&No"}:
         s.fail("question-buttons", f"the end question offers {sorted(buttons)}")
     print("end question asked:", parse_fields(out, "text"))
-
-    # No: the last picture stays, centred, equal to the composed final frame.
     b = buttons["&No"]
     s.click((b[0] + b[2]) // 2, (b[1] + b[3]) // 2)
+
+
+def open_menu(s, at):
+    """Right click at `at`; returns the menu's screen rectangle."""
+    s.click(*at, button=3)
+    out = s.wait_probe("menu", ["menu"], 20)
+    menu = tuple(map(int, out.split()[1:5]))
+    if abs(menu[0] - at[0]) > 2 or abs(menu[1] - at[1]) > 2:
+        s.shot()
+        s.fail("menu-position", f"menu at {menu}, the mouse at {at}")
+    return menu
+
+
+def exit_from_menu(s, at):
+    menu = open_menu(s, at)
+    s.click((menu[0] + menu[2]) // 2, menu[3] - (menu[3] - menu[1]) // 4)
+    try:
+        rc = s.proc.wait(30)
+    except subprocess.TimeoutExpired:
+        s.shot()
+        s.fail("exit", "still running 30 s after Exit")
+    if rc != 0:
+        s.fail("exit-code", f"exit code {rc} after Exit")
+    print("Exit ends the program with exit code 0")
+
+
+def play(s, refs):
+    start(s)
+    client, full_size = window_geometry(s)
+    left, top, right, bottom = client
+    ticks = make_references(s, refs, full_size)
+    brush = Brush(os.path.join(refs, "brush.ppm"))
+    ox, oy = (right - left - PICTURE_W) // 2, (bottom - top - PICTURE_H) // 2
+
+    def reference(tick):
+        return frame_on_brush(f"frame of tick {tick}", os.path.join(refs, f"frame-{tick:04d}.pam"),
+                              brush, ox, oy)
+
+    # Maximised, on the gradient background.
+    check_background(s, client, brush)
+
+    # The end question; No keeps the last picture, centred and equal to the
+    # composed final frame.
+    answer_end_question_no(s)
     final = reference(max(ticks))
     s.wait_shows("final-picture", [final], left + ox, top + oy, 30)
     time.sleep(1.5)
@@ -331,35 +398,66 @@ def play(s, refs):
 
     # A right click opens the menu at the mouse; Restart plays from the start.
     at = (left + 120, top + 90)
-    s.click(*at, button=3)
-    out = s.wait_probe("menu", ["menu"], 20)
-    menu = tuple(map(int, out.split()[1:5]))
-    if abs(menu[0] - at[0]) > 2 or abs(menu[1] - at[1]) > 2:
-        s.shot()
-        s.fail("menu-position", f"menu at {menu}, the mouse at {at}")
+    menu = open_menu(s, at)
     s.click((menu[0] + menu[2]) // 2, menu[1] + (menu[3] - menu[1]) // 4)
     early = [reference(t) for t in ticks if 4 <= t <= 20]
     shown = s.wait_shows("restart", early, left + ox, top + oy, 60)
     print("after Restart the story shows from its start:", shown.name)
 
-    # Exit ends the process with exit code 0.
-    s.click(*at, button=3)
-    out = s.wait_probe("menu-again", ["menu"], 20)
-    menu = tuple(map(int, out.split()[1:5]))
-    s.click((menu[0] + menu[2]) // 2, menu[3] - (menu[3] - menu[1]) // 4)
-    try:
-        rc = s.proc.wait(30)
-    except subprocess.TimeoutExpired:
+    exit_from_menu(s, at)
+
+
+def damaged(s, refs):
+    start(s)
+    # One error box per picture that fails, before the window shows.
+    handles = []
+    for n in (1, 2):
+        deadline = time.time() + 60
+        while True:
+            rc, out = s.run_probe("msgbox", "Error")
+            if rc == 0 and parse_fields(out, "handle") not in handles:
+                break
+            if time.time() > deadline:
+                s.shot()
+                s.fail("load-error", f"error box {n} did not come within 60 s")
+            time.sleep(0.3)
+        handles.append(parse_fields(out, "handle"))
+        if parse_fields(out, "text") != LOAD_ERROR:
+            s.shot()
+            s.fail("load-error-text", f"error box {n} reads {out!r}")
+        b = [tuple(map(int, line.split()[1:5])) for line in out.splitlines() if line.startswith("button ")]
+        if len(b) != 1:
+            s.fail("load-error-buttons", f"error box {n} has buttons {b}")
+        s.click((b[0][0] + b[0][2]) // 2, (b[0][1] + b[0][3]) // 2)
+    print("two load errors reported:", LOAD_ERROR)
+
+    client, full_size = window_geometry(s)
+    rc, out = s.run_probe("msgbox", "Error")
+    if rc == 0 and parse_fields(out, "handle") not in handles:
         s.shot()
-        s.fail("exit", "still running 30 s after Exit")
-    if rc != 0:
-        s.fail("exit-code", f"exit code {rc} after Exit")
-    print("Exit ends the program with exit code 0")
+        s.fail("load-error-third", "a third error box came")
+    left, top, right, bottom = client
+    ox, oy = (right - left - PICTURE_W) // 2, (bottom - top - PICTURE_H) // 2
+
+    # Without its background picture the window is filled with the backdrop colour.
+    plain = PlainBrush(BACKDROP)
+    check_background(s, client, plain)
+    print("plain backdrop colour as background")
+
+    # The story plays without the two pictures.
+    ticks = make_references(s, refs, full_size, without=(103, 107))
+    answer_end_question_no(s)
+    final = frame_on_brush("final frame without layers 103 and 107",
+                           os.path.join(refs, f"frame-{max(ticks):04d}.pam"), plain, ox, oy)
+    s.wait_shows("final-picture", [final], left + ox, top + oy, 30)
+    print("final picture shown, without the damaged layers")
+
+    exit_from_menu(s, (left + 120, top + 90))
 
 
 def main():
-    exe, probe, preview = sys.argv[1:4]
-    failures = os.path.join(os.environ.get("KOR_BUILD_DIR", tempfile.gettempdir()), "presentation-gui-failures")
+    mode, exe, probe, preview = sys.argv[1:5]
+    failures = os.path.join(os.environ.get("KOR_BUILD_DIR", tempfile.gettempdir()), "presentation-gui-failures", mode)
     xvfb = Xvfb()
     try:
         with WinePrefix("kor-gui") as wp:
@@ -367,7 +465,7 @@ def main():
             refs = os.path.join(wp.root, "refs")
             os.makedirs(refs)
             try:
-                play(s, refs)
+                {"play": play, "damaged": damaged}[mode](s, refs)
             finally:
                 if s.proc and s.proc.poll() is None:
                     s.proc.kill()

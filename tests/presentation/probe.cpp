@@ -5,8 +5,9 @@
 //   presentation_probe window TITLE   "client LEFT TOP RIGHT BOTTOM maximised 0|1
 //                                      fullscreen WIDTH HEIGHT" (the size the
 //                                      background brush is made for)
-//   presentation_probe msgbox CAPTION "text TEXT" for its text, and for each
-//                                      button "button LEFT TOP RIGHT BOTTOM TEXT"
+//   presentation_probe msgbox CAPTION "handle H", "text TEXT" for its text, and
+//                                      for each button
+//                                      "button LEFT TOP RIGHT BOTTOM TEXT"
 //   presentation_probe menu           "menu LEFT TOP RIGHT BOTTOM"
 //
 // Exit code 0 when the window was found, 1 when not.
@@ -52,6 +53,7 @@ int messageBox(const char *caption) {
   HWND found = FindWindowA("#32770", caption);
   if (!found)
     return 1;
+  std::printf("handle %p\n", static_cast<void *>(found));
   EnumChildWindows(found, printChild, 0);
   return 0;
 }

@@ -2,7 +2,7 @@
 // and writes what the window would show after every tick that repaints.
 //
 //   presentation_preview OUTDIR [--speed 1|2] [--margin PIXELS] [--raw]
-//                        [--brush WIDTH HEIGHT] [--res DIR]
+//                        [--brush WIDTH HEIGHT] [--res DIR] [--without ID]...
 //
 // OUTDIR/frame-TTTT.ppm   the picture centred on the window's gradient
 //                         background, MARGIN pixels of it on each side
@@ -17,6 +17,8 @@
 //
 // --res names the folder of the resource files (default: the source tree's
 // presentation/res), so that the Windows build can run under Wine too.
+// --without ID leaves the picture of MBM resource ID empty, as when the
+// program fails to load it.
 
 // The timeline, the player state and the image library are the program's own;
 // only the platform effects are replaced: a repaint marks the tick, the end
@@ -109,6 +111,7 @@ int main(int argc, char **argv) {
   int brushWidth = 0;
   int brushHeight = 0;
   std::string resDir = KOR_SOURCE_DIR "/presentation/res";
+  std::vector<int> without;
   for (int i = 2; i < argc; ++i) {
     if (!std::strcmp(argv[i], "--speed") && i + 1 < argc)
       speed = std::atoi(argv[++i]);
@@ -118,6 +121,8 @@ int main(int argc, char **argv) {
       raw = true;
     else if (!std::strcmp(argv[i], "--res") && i + 1 < argc)
       resDir = argv[++i];
+    else if (!std::strcmp(argv[i], "--without") && i + 1 < argc)
+      without.push_back(std::atoi(argv[++i]));
     else if (!std::strcmp(argv[i], "--brush") && i + 2 < argc) {
       brushWidth = std::atoi(argv[++i]);
       brushHeight = std::atoi(argv[++i]);
@@ -129,6 +134,10 @@ int main(int argc, char **argv) {
   std::string error;
   if (!loadPlayerPictures(resDir, error))
     std::fprintf(stderr, "warning: %s\n", error.c_str());
+  for (const PictureSource &source : pictureSources)
+    for (int id : without)
+      if (source.resourceId == id)
+        source.picture->clear();
   Image background;
   const int width = basePicture.width + 2 * margin;
   const int height = basePicture.height + 2 * margin;
