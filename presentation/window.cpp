@@ -273,14 +273,17 @@ void parkRealPointer() {
   SetCursorPos(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
 }
 
+// From the WAVE resource, don't wait, no default sound in place of a missing
+// clip, and drop the clip rather than cut into one still sounding.
+constexpr DWORD clipFlags = SND_RESOURCE | SND_ASYNC | SND_NODEFAULT | SND_NOSTOP;
+static_assert(clipFlags == 0x40017, "clip flags");
+
 void playClip(int clipId) {
-  // 0x40017: from the WAVE resource, don't wait, no default sound in place of a
-  // missing clip, and drop the clip rather than cut into one still sounding.
-  PlaySoundA(MAKEINTRESOURCEA(clipId), instanceHandle,
-             SND_RESOURCE | SND_ASYNC | SND_NODEFAULT | SND_NOSTOP);
+  PlaySoundA(MAKEINTRESOURCEA(clipId), instanceHandle, clipFlags);
 }
 
 bool askReplayInSlowMotion() {
+  static_assert((MB_YESNO | MB_ICONQUESTION) == 0x24, "question flags");
   return MessageBoxA(mainWindow, "The presentation has ended. Replay it in the slow motion?",
                      "Presentation", MB_YESNO | MB_ICONQUESTION) == IDYES;
 }
