@@ -230,11 +230,4 @@ TEST(Composite, AgainstTheLiteralRule) {
   }
 }
 
-TEST(Composite, RoundingMatchesTheDoubleForm) {
-  // (v + 127) / 255 and v / 255 + 0.5 truncated agree for every numerator
-  // the rule can form.
-  for (int v = 0; v <= 65025; ++v)
-    ASSERT_EQ((v + 127) / 255, int(v * (1.0 / 255) + 0.5)) << v;
-}
-
 }  // namespace
