@@ -3,6 +3,10 @@
 #include <system_error>
 
 #include "os.h"
+#include "writeback.h"
+
+// Segments written but not yet waited for on their way to the disk.
+constexpr int kWritebackLag = 4;
 
 static void writerLoop(SegmentWriter* w) {
   std::unique_lock<std::mutex> hold(w->lock);
@@ -13,6 +17,20 @@ static void writerLoop(SegmentWriter* w) {
     size_t n = w->size;
     hold.unlock();
     bool ok = osWriteAll(w->file, segment, n);
+    if (ok) {
+      // Keep a few segments in flight to the disk: waiting on the one just
+      // before measured slower here, letting the cache fill up (as a plain
+      // write does) slowest of all.
+      writebackStart(w->file, w->written, n);
+      w->written += n;
+      if (w->firstSize == 0) w->firstSize = n;
+      uint64_t lagBytes = (uint64_t)kWritebackLag * w->firstSize;
+      if (w->written > w->settled + lagBytes) {
+        uint64_t upTo = w->written - lagBytes;
+        writebackFinish(w->file, w->settled, (size_t)(upTo - w->settled));
+        w->settled = upTo;
+      }
+    }
     hold.lock();
     w->lastWriteOk = ok;
     w->data = nullptr;

@@ -12,9 +12,9 @@ function(kor_add_wipe_speed target)
   kor_add_fastrandom(${target})
   target_sources(${target} PRIVATE ${d}/segment_writer.cpp ${d}/progress.cpp)
   if(WIN32)
-    target_sources(${target} PRIVATE ${d}/progress_win32.cpp)
+    target_sources(${target} PRIVATE ${d}/progress_win32.cpp ${d}/writeback_win32.cpp)
   else()
-    target_sources(${target} PRIVATE ${d}/progress_posix.cpp)
+    target_sources(${target} PRIVATE ${d}/progress_posix.cpp ${d}/writeback_posix.cpp)
   endif()
   # The thread library as a plain flag: this may run from another folder,
   # where an imported Threads target would not be visible.

@@ -1,0 +1,23 @@
+// Moving the disk work of a pass forward, while the pass is still written.
+//
+// Written bytes normally sit in the cache until the pass's flush, so the disk
+// idles while segments are made and then does everything at the end. The
+// writer thread instead starts each segment on its way to the disk as soon
+// as it is written, and waits for the one before it, so that the disk works
+// alongside the generator and the cache holds only a couple of segments.
+// These are hints: the bytes, the writes and the flush at the end of every
+// pass stay as they are, and a failure here changes nothing (the flush
+// reports a disk that cannot take the data). Where the platform has no such
+// call they do nothing.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+struct OsFile;
+
+// Starts writing [offset, offset + n) of the file to the disk, without waiting.
+void writebackStart(OsFile& f, uint64_t offset, size_t n);
+
+// Waits until that range is on the disk, then lets the cache drop it.
+void writebackFinish(OsFile& f, uint64_t offset, size_t n);
