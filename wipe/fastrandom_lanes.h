@@ -38,6 +38,21 @@ inline V topByteWord(V x) {
   return x - 1u - (V)(x == 0u);
 }
 
+// The unpack instructions, per 128-bit block of a and b: with 32-bit
+// elements, From 0 gives a0 b0 a1 b1 and From 2 gives a2 b2 a3 b3; with
+// 64-bit pairs, From 0 gives (a0 a1)(b0 b1) and From 2 gives (a2 a3)(b2 b3).
+template <typename V, int W, int From, int Bits>
+inline V interleave(V a, V b) {
+  V mask;
+  for (int e = 0; e < W; ++e) {
+    int at = e % 4;
+    int pick = Bits == 32 ? From + at / 2 : From + at % 2;
+    bool fromB = Bits == 32 ? at % 2 == 1 : at / 2 == 1;
+    mask[e] = (uint32_t)(e - at + pick + (fromB ? W : 0));
+  }
+  return __builtin_shuffle(a, b, mask);
+}
+
 template <typename V, int W, bool HasUnsignedMin>
 void fillLaneBlocksT(TausWords* lanes, unsigned char* out, size_t block) {
   V a, b, c;
@@ -61,12 +76,15 @@ void fillLaneBlocksT(TausWords* lanes, unsigned char* out, size_t block) {
       words[q] = (t[0] >> 24) | ((t[1] >> 16) & 0xFF00u) | ((t[2] >> 8) & 0xFF0000u) |
                  (t[3] & 0xFF000000u);
     }
-    uint32_t gathered[4][W];
-    std::memcpy(gathered, words, sizeof gathered);
-    for (int l = 0; l < W; ++l) {
-      uint32_t lane[4] = {gathered[0][l], gathered[1][l], gathered[2][l], gathered[3][l]};
-      std::memcpy(out + (size_t)l * block + i, lane, 16);
-    }
+    // A 4 x 4 transpose inside every 128-bit block: afterwards block b of
+    // rows[k] holds lane 4b+k's 16 bytes, in stream order.
+    V lo01 = interleave<V, W, 0, 32>(words[0], words[1]), hi01 = interleave<V, W, 2, 32>(words[0], words[1]);
+    V lo23 = interleave<V, W, 0, 32>(words[2], words[3]), hi23 = interleave<V, W, 2, 32>(words[2], words[3]);
+    V rows[4] = {interleave<V, W, 0, 64>(lo01, lo23), interleave<V, W, 2, 64>(lo01, lo23),
+                 interleave<V, W, 0, 64>(hi01, hi23), interleave<V, W, 2, 64>(hi01, hi23)};
+    for (int b = 0; b < W / 4; ++b)
+      for (int k = 0; k < 4; ++k)
+        std::memcpy(out + (size_t)(4 * b + k) * block + i, (const unsigned char*)&rows[k] + 16 * b, 16);
   }
   for (int l = 0; l < W; ++l) lanes[l] = TausWords{a[l], b[l], c[l]};
 }
