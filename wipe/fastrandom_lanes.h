@@ -1,11 +1,12 @@
 // The lane kernel, written once over a GCC vector type and compiled per
-// instruction set (fastrandom_sse2.cpp, fastrandom_avx2.cpp).
+// instruction set (fastrandom_sse2.cpp, fastrandom_avx2.cpp,
+// fastrandom_avx512.cpp).
 //
 // Lane l of W fills out[l*block .. (l+1)*block) from its own state; block is
 // a multiple of 16. Every iteration steps all lanes 16 times and gathers
 // each lane's 16 bytes: four steps pack into one 32-bit word per lane
 // (byte k from step k: the x86 targets are little-endian), and four
-// such words make the lane's 16 bytes.
+// such words, transposed out of the four vectors, make the lane's 16 bytes.
 //
 // Everything here has internal linkage: each including file is compiled for
 // a different instruction set, and a shared inline copy could let the linker
