@@ -89,6 +89,8 @@ bool makePlan(LinePlan& plan, int64_t length, int64_t outputs) {
       frac[i] = i == 0 ? 0.0 : static_cast<double>(length - 1);
       continue;
     }
+    // In 64 bits: L and M are bounded by the 1 GiB buffer limit (a pixel is
+    // 4 bytes, a plan entry 12), so (L - 1) * i stays far below overflow.
     int64_t n = ((length - 1) * i) / m;
     double f = static_cast<double>((length - 1) * i) / static_cast<double>(m) - static_cast<double>(n);
     if (f == 0) {
