@@ -124,7 +124,11 @@ try:
         s.set_virtual_desktop()
         s.proc = subprocess.Popen([WINE, exe], env=s.env, cwd=wp.scratch,
                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        f = s.wait_probe("window", ["window", g.TITLE], 60).split()
+        while True:  # the window exists a moment before it is shown maximised
+            f = s.wait_probe("window", ["window", g.TITLE], 60).split()
+            if f[-1] == "1":
+                break
+            time.sleep(0.1)
         left, top, right, bottom = map(int, f[1:5])
         full_w, full_h = int(f[8]), int(f[9])
         ox, oy = (right - left - g.PICTURE_W) // 2, (bottom - top - g.PICTURE_H) // 2

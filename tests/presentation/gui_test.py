@@ -78,21 +78,23 @@ class Shot:
         header_size, depth, self.width, self.height = head[0], head[3], head[4], head[5]
         byte_order, bits_per_pixel, self.stride = head[7], head[11], head[12]
         red_mask, green_mask, blue_mask, ncolors = head[14], head[15], head[16], head[19]
-        if bits_per_pixel != 32 or depth != 24:
+        if bits_per_pixel not in (24, 32) or depth != 24:
             raise Failure(f"screenshot of depth {depth}, {bits_per_pixel} bits a pixel")
+        self.size = bits_per_pixel // 8
         shift = {0xFF: 0, 0xFF00: 1, 0xFF0000: 2}
         if byte_order == 0:
             self.channel = [shift[red_mask], shift[green_mask], shift[blue_mask]]
         else:
-            self.channel = [3 - shift[red_mask], 3 - shift[green_mask], 3 - shift[blue_mask]]
+            top = self.size - 1
+            self.channel = [top - shift[red_mask], top - shift[green_mask], top - shift[blue_mask]]
         self.raw = raw
         self.data_at = header_size + 12 * ncolors
 
     def row(self, x, y, width):
         """Planes (R, G, B) of width pixels from (x, y)."""
-        start = self.data_at + y * self.stride + x * 4
-        span = self.raw[start:start + width * 4]
-        return tuple(span[c::4] for c in self.channel)
+        start = self.data_at + y * self.stride + x * self.size
+        span = self.raw[start:start + width * self.size]
+        return tuple(span[c::self.size] for c in self.channel)
 
     def pixel(self, x, y):
         return tuple(p[0] for p in self.row(x, y, 1))
@@ -234,6 +236,21 @@ class Session:
                 self.fail(name, f"{name}: not shown within {limit} s; {detail}")
             time.sleep(0.05)
 
+    def press_button(self, name, caption, handle, rect):
+        """Clicks a message box button until the box with that handle has gone:
+        under load a click can come before the box takes input."""
+        deadline = time.time() + 60
+        while True:
+            self.click((rect[0] + rect[2]) // 2, (rect[1] + rect[3]) // 2)
+            for _ in range(10):
+                time.sleep(0.3)
+                rc, out = self.run_probe("msgbox", caption)
+                if rc != 0 or parse_fields(out, "handle") != handle:
+                    return
+            if time.time() > deadline:
+                self.shot()
+                self.fail(name, f"{name}: the box stays open after clicking its button")
+
     def click(self, x, y, button=1):
         subprocess.run(["xdotool", "mousemove", str(x), str(y), "click", str(button)],
                        env=self.env, check=True, timeout=30)
@@ -276,17 +293,28 @@ def start(s):
 
 def window_geometry(s):
     """(left, top, right, bottom) of the client area on screen, and the
-    full-screen size the background brush is made for."""
-    out = s.wait_probe("window", ["window", TITLE], 60)
-    f = out.split()
-    left, top, right, bottom = map(int, f[1:5])
-    maximised, full_w, full_h = int(f[6]), int(f[8]), int(f[9])
+    full-screen size the background brush is made for. The window exists
+    before it is shown, so this waits until it is visible and its geometry
+    has held still for a moment."""
+    deadline = time.time() + 60
+    previous = None
+    while True:
+        out = s.wait_probe("window", ["window", TITLE], 60).split()
+        if out[-1] == "1" and out[:-1] == previous:
+            break
+        previous = out[:-1] if out[-1] == "1" else None
+        if time.time() > deadline:
+            s.shot()
+            s.fail("window-shown", f"window not shown steadily within 60 s: {' '.join(out)}")
+        time.sleep(0.5)
+    left, top, right, bottom = map(int, out[1:5])
+    maximised, full_w, full_h = int(out[6]), int(out[8]), int(out[9])
+    print(f"client area {right - left} x {bottom - top} at ({left}, {top}); brush {full_w} x {full_h}")
     if not maximised:
         s.shot()
-        s.fail("maximised", f"window not maximised: {out.strip()}")
+        s.fail("maximised", f"window not maximised: {' '.join(out)}")
     if right - left < PICTURE_W or bottom - top < PICTURE_H:
         s.fail("client", f"client area {right - left} x {bottom - top} smaller than the picture")
-    print(f"client area {right - left} x {bottom - top} at ({left}, {top}); brush {full_w} x {full_h}")
     return (left, top, right, bottom), (full_w, full_h)
 
 
@@ -336,8 +364,7 @@ def answer_end_question_no(s):
     if set(buttons) != {"&Yes", "&No"}:
         s.fail("question-buttons", f"the end question offers {sorted(buttons)}")
     print("end question asked:", parse_fields(out, "text"))
-    b = buttons["&No"]
-    s.click((b[0] + b[2]) // 2, (b[1] + b[3]) // 2)
+    s.press_button("question-no", "Presentation", parse_fields(out, "handle"), buttons["&No"])
 
 
 def open_menu(s, at):
@@ -428,7 +455,7 @@ def damaged(s, refs):
         b = [tuple(map(int, line.split()[1:5])) for line in out.splitlines() if line.startswith("button ")]
         if len(b) != 1:
             s.fail("load-error-buttons", f"error box {n} has buttons {b}")
-        s.click((b[0][0] + b[0][2]) // 2, (b[0][1] + b[0][3]) // 2)
+        s.press_button("load-error-ok", "Error", handles[-1], b[0])
     print("two load errors reported:", LOAD_ERROR)
 
     client, full_size = window_geometry(s)

@@ -3,7 +3,8 @@
 // screen, what a message box says, where an open pop-up menu is.
 //
 //   presentation_probe window TITLE   "client LEFT TOP RIGHT BOTTOM maximised 0|1
-//                                      fullscreen WIDTH HEIGHT" (the size the
+//                                      fullscreen WIDTH HEIGHT visible 0|1" (the
+//                                      full-screen size is the one the
 //                                      background brush is made for)
 //   presentation_probe msgbox CAPTION "handle H", "text TEXT" for its text, and
 //                                      for each button
@@ -43,9 +44,10 @@ int window(const char *title) {
   POINT bottomRight = {rc.right, rc.bottom};
   ClientToScreen(found, &topLeft);
   ClientToScreen(found, &bottomRight);
-  std::printf("client %ld %ld %ld %ld maximised %d fullscreen %d %d\n", topLeft.x, topLeft.y,
-              bottomRight.x, bottomRight.y, IsZoomed(found) ? 1 : 0,
-              GetSystemMetrics(SM_CXFULLSCREEN), GetSystemMetrics(SM_CYFULLSCREEN));
+  std::printf("client %ld %ld %ld %ld maximised %d fullscreen %d %d visible %d\n", topLeft.x,
+              topLeft.y, bottomRight.x, bottomRight.y, IsZoomed(found) ? 1 : 0,
+              GetSystemMetrics(SM_CXFULLSCREEN), GetSystemMetrics(SM_CYFULLSCREEN),
+              IsWindowVisible(found) ? 1 : 0);
   return 0;
 }
 
