@@ -44,8 +44,8 @@ for f in "$probe" "$preview"; do
   fi
 done
 echo "== presentation: no display, playing under Xvfb and recording"
-rm -rf "$out"
 mkdir -p "$out"
+rm -f "$out"/[0-9][0-9]-*.png "$out"/presentation.gif
 PYTHONPATH=$root/tests/presentation:$root/tests/harness PYTHONDONTWRITEBYTECODE=1 \
   python3 - "$exe" "$probe" "$preview" "$out" "$root/presentation/res" <<'EOF'
 import os
