@@ -30,7 +30,7 @@ fi
 
 if [ -n "$DISPLAY" ]; then
   echo "== presentation: playing in a window (right-click for Restart and Exit)"
-  prefix=$root/build/demo-wineprefix
+  prefix=${DEMO_WINEPREFIX:-$root/build/demo-wineprefix}
   mkdir -p "$prefix"
   WINEPREFIX=$prefix WINEDEBUG=-all WINEARCH=win64 WINEDLLOVERRIDES="mscoree,mshtml=" \
     /usr/lib/wine/wine64 "$exe"
