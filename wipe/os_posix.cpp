@@ -180,12 +180,27 @@ void OsSearch::close() {
 
 // ---- console --------------------------------------------------------------
 
+// The terminal stays raw from open() to close(), not only while a key is
+// read: keys typed ahead between two reads would otherwise be echoed by the
+// terminal itself and then once more by the question, showing twice.
+static struct termios savedMode;
+
 bool OsConsole::open() {
   close();
   int fd = ::open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
   if (fd < 0) return false;
-  struct termios t;
-  if (tcgetattr(fd, &t) != 0) {
+  if (tcgetattr(fd, &savedMode) != 0) {
+    ::close(fd);
+    return false;
+  }
+  // No line editing, no echo by the terminal, and Ctrl-C is a key like any
+  // other (as with the Windows console's raw mode).
+  struct termios raw = savedMode;
+  raw.c_lflag &= ~(tcflag_t)(ICANON | ECHO | ISIG | IEXTEN);
+  raw.c_iflag &= ~(tcflag_t)(IXON | ICRNL | INLCR);
+  raw.c_cc[VMIN] = 1;
+  raw.c_cc[VTIME] = 0;
+  if (tcsetattr(fd, TCSANOW, &raw) != 0) {
     ::close(fd);
     return false;
   }
@@ -196,17 +211,6 @@ bool OsConsole::open() {
 int OsConsole::readKey(int& echo) {
   echo = -1;
   int fd = (int)in;
-  struct termios saved;
-  if (tcgetattr(fd, &saved) != 0) return -1;
-  // Raw for the one key: no line editing, no echo by the terminal, and
-  // Ctrl-C is a key like any other (as with the Windows console's raw mode).
-  struct termios raw = saved;
-  raw.c_lflag &= ~(tcflag_t)(ICANON | ECHO | ISIG | IEXTEN);
-  raw.c_iflag &= ~(tcflag_t)(IXON | ICRNL | INLCR);
-  raw.c_cc[VMIN] = 1;
-  raw.c_cc[VTIME] = 0;
-  if (tcsetattr(fd, TCSANOW, &raw) != 0) return -1;
-
   unsigned char c = 0;
   ssize_t r;
   do r = read(fd, &c, 1);
@@ -219,7 +223,6 @@ int OsConsole::readKey(int& echo) {
     while (poll(&p, 1, 30) == 1 && read(fd, rest, sizeof rest) > 0) {
     }
   }
-  tcsetattr(fd, TCSANOW, &saved);
   if (r != 1) return -1;
   // Control bytes are not echoed: on a terminal they would move the cursor
   // or start a sequence instead of showing the key.
@@ -233,7 +236,10 @@ void OsConsole::echo(char c) {
 }
 
 void OsConsole::close() {
-  if (in >= 0) ::close((int)in);
+  if (in >= 0) {
+    tcsetattr((int)in, TCSANOW, &savedMode);
+    ::close((int)in);
+  }
   in = out = -1;
   pendingCode = -1;
 }

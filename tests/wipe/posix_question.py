@@ -31,6 +31,13 @@ with Scratch() as s:
         c.eq(f"echo before {key}", screen, b"k" + key.encode())
         c.true(f"nothing erased after {key}", os.path.exists(s.p("d/sub/g")))
 
+    # Keys typed ahead, all at once, are each echoed once: the terminal must
+    # not echo them itself between two reads.
+    tree()
+    r, screen, _ = answer([testcfg, "-d", "d"], s.path, native_env(), ["xqkn"])
+    c.eq("typed ahead", (r.rc, screen), (1, b"xqkn"))
+    c.true("nothing erased after typed-ahead n", os.path.exists(s.p("d/sub/g")))
+
     tree()
     r, screen, _ = answer([testcfg, "-d", "d"], s.path, native_env(), ["\x1b[A", "Y"])
     c.eq("cursor key ignored, then Y", (r.rc, screen), (0, b"Y"))
