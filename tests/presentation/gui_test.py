@@ -355,12 +355,23 @@ def check_background(s, client, brush):
 
 def answer_end_question_no(s):
     """Waits for the end question, checks it, and answers No."""
-    out = s.wait_probe("question", ["msgbox", "Presentation"], 120)
+    # The box may be caught while it is still being built (a button without
+    # its text yet), so it is read again until it is complete or time is up.
+    deadline = time.time() + 60
+    while True:
+        out = s.wait_probe("question", ["msgbox", "Presentation"], 120)
+        buttons = {}
+        for line in out.splitlines():
+            fields = line.split(None, 5)
+            if line.startswith("button ") and len(fields) == 6:
+                buttons[fields[5]] = tuple(map(int, fields[1:5]))
+        if (parse_fields(out, "text") == QUESTION and set(buttons) == {"&Yes", "&No"}) \
+                or time.time() > deadline:
+            break
+        time.sleep(0.5)
     if parse_fields(out, "text") != QUESTION:
         s.shot()
         s.fail("question-text", f"the end question reads {out!r}")
-    buttons = {line.split(None, 5)[5]: tuple(map(int, line.split()[1:5]))
-               for line in out.splitlines() if line.startswith("button ")}
     if set(buttons) != {"&Yes", "&No"}:
         s.fail("question-buttons", f"the end question offers {sorted(buttons)}")
     print("end question asked:", parse_fields(out, "text"))
