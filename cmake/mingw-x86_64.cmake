@@ -1,14 +1,3 @@
-# Cross build with Debian's MinGW-w64 (x86_64-w64-mingw32).
-set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR x86_64)
-set(KOR_MINGW_PREFIX x86_64-w64-mingw32)
-
-# The posix thread model gives std::thread; the runtimes are linked statically anyway.
-find_program(CMAKE_C_COMPILER NAMES ${KOR_MINGW_PREFIX}-gcc-posix ${KOR_MINGW_PREFIX}-gcc REQUIRED)
-find_program(CMAKE_CXX_COMPILER NAMES ${KOR_MINGW_PREFIX}-g++-posix ${KOR_MINGW_PREFIX}-g++ REQUIRED)
-find_program(CMAKE_RC_COMPILER NAMES ${KOR_MINGW_PREFIX}-windres REQUIRED)
-
-set(CMAKE_FIND_ROOT_PATH /usr/${KOR_MINGW_PREFIX})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+# The 64-bit Windows build.
+set(KOR_MINGW_ARCH x86_64)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)

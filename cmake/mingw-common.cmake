@@ -1,0 +1,14 @@
+# Cross build with Debian's MinGW-w64; the including file sets KOR_MINGW_ARCH.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR ${KOR_MINGW_ARCH})
+set(KOR_MINGW_PREFIX ${KOR_MINGW_ARCH}-w64-mingw32)
+
+# The posix thread model gives std::thread; the runtimes are linked statically anyway.
+find_program(CMAKE_C_COMPILER NAMES ${KOR_MINGW_PREFIX}-gcc-posix ${KOR_MINGW_PREFIX}-gcc REQUIRED)
+find_program(CMAKE_CXX_COMPILER NAMES ${KOR_MINGW_PREFIX}-g++-posix ${KOR_MINGW_PREFIX}-g++ REQUIRED)
+find_program(CMAKE_RC_COMPILER NAMES ${KOR_MINGW_PREFIX}-windres REQUIRED)
+
+set(CMAKE_FIND_ROOT_PATH /usr/${KOR_MINGW_PREFIX})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
