@@ -21,20 +21,3 @@ function(kor_add_wipe_speed target)
   find_package(Threads REQUIRED)
   target_link_libraries(${target} PRIVATE ${CMAKE_THREAD_LIBS_INIT})
 endfunction()
-
-# Targets elsewhere that compile wipe/random.cpp or wipe/erase_pass.cpp from
-# source (unit tests do) need the same. Called deferred, once every folder
-# of the tree has been read: walks them all from dir down.
-function(kor_add_wipe_speed_to_users dir)
-  get_property(targets DIRECTORY ${dir} PROPERTY BUILDSYSTEM_TARGETS)
-  foreach(t ${targets})
-    get_target_property(srcs ${t} SOURCES)
-    if("${KOR_FASTRANDOM_DIR}/random.cpp" IN_LIST srcs OR "${KOR_FASTRANDOM_DIR}/erase_pass.cpp" IN_LIST srcs)
-      kor_add_wipe_speed(${t})
-    endif()
-  endforeach()
-  get_property(subs DIRECTORY ${dir} PROPERTY SUBDIRECTORIES)
-  foreach(sub ${subs})
-    kor_add_wipe_speed_to_users(${sub})
-  endforeach()
-endfunction()
