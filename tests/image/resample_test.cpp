@@ -3,104 +3,11 @@
 // sample, every fit made afresh) on random pictures and sizes.
 #include <gtest/gtest.h>
 
-#include <array>
-#include <cmath>
-
 #include "alloc_control.h"
+#include "literal_resample.h"
 #include "test_util.h"
 
 namespace {
-
-// --- The oracle ---
-
-using Pixel = std::array<unsigned char, 4>;
-
-unsigned char clampFloor(double v) {
-  double r = std::floor(v);
-  return static_cast<unsigned char>(r < 0 ? 0 : r > 255 ? 255 : r);
-}
-
-// One pixel from the polynomial through (xs[k], P[k]) at pos, per channel.
-Pixel literalInterpolate(int count, const int* xs, const Pixel* p, double pos) {
-  auto evaluate = [&](const int* ys) {
-    double a, b, c, d;
-    if (count == 2) {
-      fitLine(xs[0], ys[0], xs[1], ys[1], &a, &b);
-      return a * pos + b;
-    }
-    if (count == 3) {
-      fitQuadratic(xs[0], ys[0], xs[1], ys[1], xs[2], ys[2], &a, &b, &c);
-      return (a * pos + b) * pos + c;
-    }
-    fitCubic(xs[0], ys[0], xs[1], ys[1], xs[2], ys[2], xs[3], ys[3], &a, &b, &c, &d);
-    return ((a * pos + b) * pos + c) * pos + d;
-  };
-  int ys[4];
-  for (int k = 0; k < count; ++k) ys[k] = p[k][0];
-  Pixel out;
-  out[0] = clampFloor(evaluate(ys) + 0.5);
-  for (int ch = 1; ch < 4; ++ch) {
-    for (int k = 0; k < count; ++k) ys[k] = p[k][ch] * (255 - p[k][0]);
-    double v = evaluate(ys);
-    out[ch] = out[0] == 255 ? 0 : clampFloor(v / (255 - out[0]) + 0.5);
-  }
-  return out;
-}
-
-std::vector<Pixel> literalLine(const std::vector<Pixel>& P, int n) {
-  int length = int(P.size());
-  std::vector<Pixel> out(size_t(n), P[0]);
-  if (length == 1) return out;
-  if (length == 2) {
-    int xs[2] = {0, 1};
-    for (int j = 1; j < n; ++j)
-      out[size_t(j)] = j == n - 1 ? P[1] : literalInterpolate(2, xs, P.data(), double(j) / (n - 1));
-    return out;
-  }
-  int m = 4 * n < 3 * length ? 5 * n : n;
-  int k = m / n;
-  std::vector<Pixel> s(static_cast<size_t>(m));
-  s[0] = P[0];
-  s[size_t(m - 1)] = P[size_t(length - 1)];
-  for (int i = 1; i < m - 1; ++i) {
-    int at = ((length - 1) * i) / m;
-    double f = double((length - 1) * i) / m - at;
-    if (f == 0) {
-      s[size_t(i)] = P[size_t(at)];
-    } else if (at == 0) {
-      int xs[3] = {0, 1, 2};
-      s[size_t(i)] = literalInterpolate(3, xs, &P[0], f);
-    } else if (at < length - 2) {
-      int xs[4] = {-1, 0, 1, 2};
-      s[size_t(i)] = literalInterpolate(4, xs, &P[size_t(at - 1)], f);
-    } else {
-      int xs[3] = {-1, 0, 1};
-      s[size_t(i)] = literalInterpolate(3, xs, &P[size_t(at - 1)], f);
-    }
-  }
-  for (int j = 0; j < n; ++j) averagePixels(s[size_t(j * k)].data(), size_t(k), out[size_t(j)].data());
-  return out;
-}
-
-Image literalResample(const Image& in, int newWidth, int newHeight) {
-  int oldHeight = in.height;
-  std::vector<std::vector<Pixel>> rows;
-  for (int y = 0; y < oldHeight; ++y) {
-    std::vector<Pixel> line(size_t(in.width));
-    for (int x = 0; x < in.width; ++x) in.pixelAt(x, y, line[size_t(x)].data());
-    rows.push_back(literalLine(line, newWidth));
-  }
-  Image out;
-  out.allocate(newWidth, newHeight, 32, false);
-  for (int x = 0; x < newWidth; ++x) {
-    std::vector<Pixel> column;
-    for (int y = 0; y < oldHeight; ++y) column.push_back(rows[size_t(y)][size_t(x)]);
-    std::vector<Pixel> result = literalLine(column, newHeight);
-    for (int j = 0; j < newHeight; ++j) std::memcpy(out.pixels + 4 * (size_t(j) * size_t(newWidth) + size_t(x)), result[size_t(j)].data(), 4);
-  }
-  if (!out.hasTransparency()) out.stripTransparency();
-  return out;
-}
 
 Image greyRow(const Bytes& values) {
   Bytes pixels;
