@@ -115,7 +115,19 @@ int Image::stripTransparency() {
   unsigned char* narrow = newPixelBuffer(*this, 24);
   if (!narrow) return 2;
   size_t count = pixelCount(*this);
-  for (size_t i = 0; i < count; ++i) std::memcpy(narrow + 3 * i, pixels + 4 * i + 1, 3);
+  // Four pixels at a time, as fixed byte moves the compiler can keep in
+  // registers, rather than a three-byte copy per pixel.
+  size_t i = 0;
+  for (; i + 4 <= count; i += 4) {
+    const unsigned char* in = pixels + 4 * i;
+    unsigned char* out = narrow + 3 * i;
+    for (size_t k = 0; k < 4; ++k) {
+      out[3 * k] = in[4 * k + 1];
+      out[3 * k + 1] = in[4 * k + 2];
+      out[3 * k + 2] = in[4 * k + 3];
+    }
+  }
+  for (; i < count; ++i) std::memcpy(narrow + 3 * i, pixels + 4 * i + 1, 3);
   replacePixels(*this, narrow, 24);
   return 0;
 }
@@ -146,8 +158,16 @@ bool Image::hasTransparency() const {
     return false;
   }
   if (bitsPerPixel == 32 && pixels) {
+    // Blocks of 16 pixels without a branch inside: the resampler asks this of
+    // every picture it makes, most of them opaque to the last pixel.
     size_t count = pixelCount(*this);
-    for (size_t i = 0; i < count; ++i)
+    size_t i = 0;
+    for (; i + 16 <= count; i += 16) {
+      unsigned any = 0;
+      for (size_t k = 0; k < 16; ++k) any |= pixels[4 * (i + k)];
+      if (any != 0) return true;
+    }
+    for (; i < count; ++i)
       if (pixels[4 * i] != 0) return true;
   }
   return false;

@@ -45,8 +45,10 @@ struct Buffer {
 // of a line in c, d.
 struct Segment {
   double coef[4][4];
-  int degree;   // 1, 2 or 3
-  bool opaque;  // every transparency byte it was fitted through is 0
+  int degree;       // 1, 2 or 3
+  bool opaque;      // every transparency byte it was fitted through is 0
+  bool sameAsLeft;  // vertical pass by rows: fitted through the same pixels
+                    // as the column to its left
 };
 
 // Where the samples of a line of length L fall, for N outputs.
@@ -244,12 +246,43 @@ void resampleLine(LinePlan& plan, int64_t lineId, const unsigned char* src, unsi
     averagePixels(samples + 4 * j * plan.group, static_cast<size_t>(plan.group), out + j * stride);
 }
 
+// One output row of the vertical pass by rows: every column's segment at f.
+// The pixel last computed is kept in four scalars for the columns that
+// repeat it, and written byte by byte: a pixel assembled in memory and read
+// back as one word would wait for its byte stores on every column.
+template <int Degree>
+void evaluateRow(const Segment* segments, int64_t width, double f, unsigned char* out) {
+  unsigned char t = 0, r = 0, g = 0, b = 0;
+  for (int64_t x = 0; x < width; ++x) {
+    const Segment& segment = segments[x];
+    if (segment.sameAsLeft) {
+    } else if (segment.opaque) {
+      // evaluatePixelOf for a transparency of 0, spelled out.
+      t = 0;
+      r = clampFloor(evaluate<Degree>(segment.coef[1], f) / 255.0 + 0.5);
+      g = clampFloor(evaluate<Degree>(segment.coef[2], f) / 255.0 + 0.5);
+      b = clampFloor(evaluate<Degree>(segment.coef[3], f) / 255.0 + 0.5);
+    } else {
+      unsigned char pixel[4];
+      evaluatePixelOf<Degree>(segment, f, pixel);
+      t = pixel[0], r = pixel[1], g = pixel[2], b = pixel[3];
+    }
+    unsigned char* to = out + 4 * x;
+    to[0] = t;
+    to[1] = r;
+    to[2] = g;
+    to[3] = b;
+  }
+}
+
 // The vertical pass when it neither averages nor has lines shorter than 3:
 // the enlargement of a small picture to a screen, the one case that makes
 // millions of samples. Output row j has the same segment n and fraction f in
 // every column, so it is computed as a row: the segments of all columns are
 // fitted once per n (n only grows with j), and the pixels are written in
 // memory order instead of one column at a time across the whole picture.
+// A few source pixels stretched wide make runs of identical columns (about
+// half of them for 4 pixels to 3840), whose pixels are computed once.
 void verticalPassByRows(LinePlan& plan, const unsigned char* source, int64_t width,
                         unsigned char* target, Buffer& rowSegments) {
   const int32_t* seg = segmentAt(plan);
@@ -271,21 +304,27 @@ void verticalPassByRows(LinePlan& plan, const unsigned char* source, int64_t wid
     if (n != fittedN) {
       int degree;
       int64_t first = windowStart(plan.length, n, &degree);
+      int32_t window[16], left[16];
       for (int64_t x = 0; x < width; ++x) {
-        int32_t window[16];
         for (int k = 0; k <= degree; ++k)
           premultiply(source + static_cast<size_t>(first + k) * row + 4 * x, window + 4 * k);
-        fitWindow(window, degree, n == 0, segments[x]);
+        size_t windowBytes = sizeof(int32_t) * 4 * static_cast<size_t>(degree + 1);
+        if (x > 0 && std::memcmp(window, left, windowBytes) == 0) {
+          segments[x] = segments[x - 1];
+          segments[x].sameAsLeft = true;
+        } else {
+          fitWindow(window, degree, n == 0, segments[x]);
+          segments[x].sameAsLeft = false;
+          std::memcpy(left, window, windowBytes);
+        }
       }
       fittedN = n;
     }
-    // Every segment of the row has the same degree.
+    // Every segment of the row has the same degree. A column whose window
+    // equals its left neighbour's has the same polynomials, so the same pixel.
     double f = frac[j];
-    if (segments[0].degree == 3) {
-      for (int64_t x = 0; x < width; ++x) evaluatePixelOf<3>(segments[x], f, out + 4 * x);
-    } else {
-      for (int64_t x = 0; x < width; ++x) evaluatePixelOf<2>(segments[x], f, out + 4 * x);
-    }
+    if (segments[0].degree == 3) evaluateRow<3>(segments, width, f, out);
+    else evaluateRow<2>(segments, width, f, out);
   }
 }
 
