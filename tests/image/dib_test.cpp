@@ -103,34 +103,42 @@ TEST(Dib, RowsBottomUpAndSizes) {
 }
 
 TEST(Dib, EveryTransparencyAndColourValue) {
-  // Row y has T = y; pixel x has R = x, G = 255 - x, B = x / 2. Checked
-  // against the formulas, premultiplied and flattened.
-  Image image;
-  ASSERT_EQ(image.allocate(256, 256, 32, false), 0);
-  for (int y = 0; y < 256; ++y)
-    for (int x = 0; x < 256; ++x) {
-      unsigned char* p = image.pixels + 4 * (y * 256 + x);
-      p[0] = static_cast<unsigned char>(y), p[1] = static_cast<unsigned char>(x);
-      p[2] = static_cast<unsigned char>(255 - x), p[3] = static_cast<unsigned char>(x / 2);
-    }
+  // Pixel x of row y has R = x, G = 255 - x, B = x / 2 or 255 - x / 2, and T = y
+  // (rows all opaque, all transparent or all of one value in between), or T
+  // varying along the row (opaque, transparent and partly transparent pixels
+  // side by side, and rows 4 pixels short of a multiple of 8). Checked against
+  // the formulas, premultiplied and flattened.
   const unsigned colour[3] = {0x7F, 0xFF, 0x7F};
-  for (bool premultiply : {true, false}) {
-    Packed p = pack(image, kBackdrop, premultiply);
-    ASSERT_TRUE(p.ok);
-    int wrong = 0;
+  for (bool rowsOfOneT : {true, false}) {
+    int width = rowsOfOneT ? 256 : 252;
+    Image image;
+    ASSERT_EQ(image.allocate(width, 256, 32, false), 0);
     for (int y = 0; y < 256; ++y)
-      for (int x = 0; x < 256; ++x) {
-        const unsigned char* in = image.pixels + 4 * (y * 256 + x);
-        const unsigned char* out = p.block.data() + 40 + 4 * ((255 - y) * 256 + x);
-        unsigned t = in[0], a = 255 - t;
-        for (int k = 0; k < 3; ++k) {
-          unsigned v = in[3 - k];
-          unsigned expected = premultiply ? v * a / 255 : t == 0 ? v : (colour[2 - k] * t + v * a) / 255;
-          wrong += out[k] != expected;
-        }
-        wrong += out[3] != (premultiply ? a : 0);
+      for (int x = 0; x < width; ++x) {
+        unsigned char* p = image.pixels + 4 * (y * width + x);
+        int t = rowsOfOneT ? y : (x % 5 == 0 ? 0 : x % 5 == 1 ? 255 : (7 * x + y) & 255);
+        p[0] = static_cast<unsigned char>(t), p[1] = static_cast<unsigned char>(x);
+        p[2] = static_cast<unsigned char>(255 - x), p[3] = static_cast<unsigned char>(rowsOfOneT ? x / 2 : 255 - x / 2);
       }
-    EXPECT_EQ(wrong, 0) << (premultiply ? "premultiplied" : "flattened");
+    for (bool premultiply : {true, false}) {
+      Packed p = pack(image, kBackdrop, premultiply);
+      ASSERT_TRUE(p.ok);
+      int wrong = 0;
+      for (int y = 0; y < 256; ++y)
+        for (int x = 0; x < width; ++x) {
+          const unsigned char* in = image.pixels + 4 * (y * width + x);
+          const unsigned char* out = p.block.data() + 40 + 4 * ((255 - y) * width + x);
+          unsigned t = in[0], a = 255 - t;
+          for (int k = 0; k < 3; ++k) {
+            unsigned v = in[3 - k];
+            unsigned expected = premultiply ? v * a / 255 : t == 0 ? v : (colour[2 - k] * t + v * a) / 255;
+            wrong += out[k] != expected;
+          }
+          wrong += out[3] != (premultiply ? a : 0);
+        }
+      EXPECT_EQ(wrong, 0) << (premultiply ? "premultiplied" : "flattened")
+                          << (rowsOfOneT ? ", rows of one T" : ", T along the row");
+    }
   }
 }
 
