@@ -116,7 +116,11 @@ class WinePrefix:
         subprocess.run([WINESERVER, "-w"], env=self.env(), timeout=timeout, check=False)
 
     def close(self):
+        # Wait until the server has really gone: a new prefix may get this
+        # folder's inode number, and with it this server's socket folder.
         subprocess.run([WINESERVER, "-k"], env=self.env(), stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, timeout=60, check=False)
+        subprocess.run([WINESERVER, "-w"], env=self.env(), stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL, timeout=60, check=False)
         # The server may take a moment to let go of the prefix's files.
         for _ in range(20):

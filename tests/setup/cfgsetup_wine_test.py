@@ -66,7 +66,7 @@ class SetupPrefix:
                            env=self.wp.env({"WINEDLLOVERRIDES": "mscoree,mshtml=;cacls.exe=n"}), timeout=timeout)
         out.seek(0)
         text = out.read()
-        check(p.returncode == 0, f"exit code {p.returncode}, expected 0 (args {list(args)!r})")
+        check(p.returncode == 0, f"exit code {p.returncode}, expected 0 (args {list(args)!r}); output {text[-600:]!r}")
         check(text == b"", f"expected no output, got {text[:300]!r}")
         if wait:
             self.wp.wait_idle()
