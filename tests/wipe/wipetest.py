@@ -12,6 +12,8 @@ import sys
 import tempfile
 import shutil
 
+from wipeseed import seed_from_time
+
 ERASED = "this file has been erased."
 USAGE = 'usage: "Korwipe filename" or "Korwipe -d directory"'
 
@@ -99,17 +101,7 @@ class Stream:
     """The overwrite byte stream for a given UTC moment."""
 
     def __init__(self, year, month, day, hour, minute, second):
-        d = (((year % 100) * 12 + month) * 31 + day - 32) & M
-        v = ((((d * 24 + hour) & M) * 60 + minute) & M) * 60 + second & M
-        v |= 1
-        r = []
-        for _ in range(3):
-            v = (v * 214013 + 2531011) & M
-            r.append((v >> 16) & 0x7FFF)
-        a, b, c = r[2], r[1], r[0]
-        self.s1 = ((a << 4) & M) ^ (((a >> 24) ^ (a >> 15)) & 0xF)
-        self.s2 = ((b << 3) & M) ^ (((b >> 26) ^ (b >> 24)) & 0x7)
-        self.s3 = ((c << 1) & M) ^ (((c >> 30) ^ (c >> 24)) & 0x1)
+        self.s1, self.s2, self.s3 = seed_from_time(year, month, day, hour, minute, second)
 
     def take(self, n):
         out = bytearray(n)
