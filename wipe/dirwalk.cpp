@@ -21,7 +21,7 @@ static void reportTooLong(const char* dir, const char* name, bool isDirectory) {
 
 bool eraseDirectory(const char* dir) {
   printEntering(dir);
-  if (osNameKind(dir) == OsNameKind::Link) return osRemoveLink(dir);
+  if (osIsLink(osNameKind(dir))) return osRemoveLink(dir);
 
   size_t dirLength = std::strlen(dir);
   char prefix[kPathMax];

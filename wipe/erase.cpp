@@ -65,7 +65,7 @@ static EraseStatus overwrite(const char* path, uint64_t& lengthOut, bool& isLink
 }
 
 EraseStatus eraseFile(const char* path) {
-  if (osNameKind(path) == OsNameKind::Link) return removeLink(path);
+  if (osIsLink(osNameKind(path))) return removeLink(path);
   osClearReadOnly(path);
 
   uint64_t length = 0;

@@ -43,6 +43,13 @@ static int runPatternForm(const char* pattern) {
 int runFileForm(const char* argument) {
   if (hasWildcards(argument)) return runPatternForm(argument);
   // No search for a plain name: a missing file is an open failure (code 2).
+  // A link to a directory is refused as the directory itself is (and as the
+  // pattern form skips both): it is no file, and removing it would say done
+  // while the directory the user named is untouched.
+  if (osNameKind(argument) == OsNameKind::DirectoryLink) {
+    std::printf("error opening %s file\n", argument);
+    return OpenFailed;
+  }
   EraseStatus status = eraseFile(argument);
   if (status == Erased) std::puts("done.");
   return status;

@@ -34,8 +34,13 @@ bool osSettingsPath(char (&out)[kPathMax]);
 
 // ---- files ----------------------------------------------------------------
 
-// What a name on disk is, looked at without following a link.
-enum class OsNameKind { Missing, File, Directory, Link };
+// What a name on disk is, looked at without following a link. A link is a
+// directory link when it stands for a directory: on Windows a junction or a
+// directory symbolic link (by its own directory attribute, whether or not its
+// target exists), on POSIX a symbolic link whose target is a directory.
+enum class OsNameKind { Missing, File, Directory, FileLink, DirectoryLink };
+
+inline bool osIsLink(OsNameKind k) { return k == OsNameKind::FileLink || k == OsNameKind::DirectoryLink; }
 
 OsNameKind osNameKind(const char* path);
 
@@ -92,7 +97,7 @@ bool osRemoveDirectory(const char* path);
 struct OsFindEntry {
   char name[kPathMax];
   bool isDirectory;  // a directory, or a link to one
-  bool isLink;       // a symbolic link, junction or other reparse point
+  bool isLink;       // a symbolic link, junction or other name surrogate
 };
 
 // An open search for the entries matching a pattern (directory part plus a

@@ -51,7 +51,13 @@ bool osSettingsPath(char (&out)[kPathMax]) {
 OsNameKind osNameKind(const char* path) {
   struct stat st;
   if (lstat(path, &st) != 0) return OsNameKind::Missing;
-  if (S_ISLNK(st.st_mode)) return OsNameKind::Link;
+  if (S_ISLNK(st.st_mode)) {
+    // A symbolic link has no kind of its own: it stands for a directory when
+    // its target is one. A dangling link (or a loop) stands for nothing and
+    // counts as a link to a file, removed as a name.
+    struct stat target;
+    return stat(path, &target) == 0 && S_ISDIR(target.st_mode) ? OsNameKind::DirectoryLink : OsNameKind::FileLink;
+  }
   if (S_ISDIR(st.st_mode)) return OsNameKind::Directory;
   return OsNameKind::File;
 }

@@ -8,6 +8,7 @@
 #include "os.h"
 #include "os_testhooks.h"
 #include "paths.h"
+#include "reparse.h"
 
 bool osIsSeparator(char c) { return c == '\\' || c == '/' || c == ':'; }
 char osSeparator() { return '\\'; }
@@ -37,17 +38,43 @@ bool osSettingsPath(char (&out)[kPathMax]) {
 
 static HANDLE asHandle(intptr_t h) { return reinterpret_cast<HANDLE>(h); }
 
+static const DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+// The reparse tag of an open handle; 0 (no valid tag, so taken as a link)
+// when it cannot be read or the handle shows no reparse point.
+static DWORD handleReparseTag(HANDLE h) {
+  FILE_ATTRIBUTE_TAG_INFO info;
+  if (!GetFileInformationByHandleEx(h, FileAttributeTagInfo, &info, sizeof info)) return 0;
+  return (info.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ? info.ReparseTag : 0;
+}
+
+// The kind of path from its attributes a and, for a reparse point, the tag
+// read through a handle on the entry itself (not on its target).
+static OsNameKind kindOf(const char* path, DWORD a) {
+  DWORD tag = 0;
+  if (a & FILE_ATTRIBUTE_REPARSE_POINT) {
+    HANDLE h = CreateFileA(path, FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h != INVALID_HANDLE_VALUE) {
+      tag = handleReparseTag(h);
+      CloseHandle(h);
+    }
+  }
+  return windowsNameKind(a, tag);
+}
+
 OsNameKind osNameKind(const char* path) {
   DWORD a = GetFileAttributesA(path);
   if (a == INVALID_FILE_ATTRIBUTES) return OsNameKind::Missing;
-  if (a & FILE_ATTRIBUTE_REPARSE_POINT) return OsNameKind::Link;
-  if (a & FILE_ATTRIBUTE_DIRECTORY) return OsNameKind::Directory;
-  return OsNameKind::File;
+  return kindOf(path, a);
 }
 
 void osClearReadOnly(const char* path) {
   DWORD a = GetFileAttributesA(path);
-  if (a == INVALID_FILE_ATTRIBUTES || !(a & FILE_ATTRIBUTE_READONLY) || (a & FILE_ATTRIBUTE_REPARSE_POINT)) return;
+  if (a == INVALID_FILE_ATTRIBUTES || !(a & FILE_ATTRIBUTE_READONLY)) return;
+  // Only a file to overwrite: a link's target is not ours to change, nor is
+  // a directory named by mistake.
+  if (kindOf(path, a) != OsNameKind::File) return;
   a &= ~(DWORD)FILE_ATTRIBUTE_READONLY;
   SetFileAttributesA(path, a ? a : FILE_ATTRIBUTE_NORMAL);
 }
@@ -57,22 +84,52 @@ void OsFile::close() {
   handle = -1;
 }
 
+// A disk file that is not a directory (devices such as CON, NUL, COM1 and
+// directories are not files to overwrite); info is filled when true.
+static bool isDiskFile(HANDLE h, BY_HANDLE_FILE_INFORMATION& info) {
+  return GetFileInformationByHandle(h, &info) && GetFileType(h) == FILE_TYPE_DISK &&
+         !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// Opens path again for update without FILE_FLAG_OPEN_REPARSE_POINT, so that
+// the filter owning a reparse point with data of its own (deduplicated,
+// cloud placeholder, compressed by the overlay filter, held by a storage
+// manager) presents the contents as every program sees them: opened with the
+// flag, the filter stays out and the handle reaches only the raw stream,
+// which need not hold the contents at all. The new handle must be the file
+// that info describes: a link swapped in between the two opens would be
+// followed. INVALID_HANDLE_VALUE when it cannot be opened or is another file.
+static HANDLE reopenThroughFilter(const char* path, const BY_HANDLE_FILE_INFORMATION& info) {
+  HANDLE h = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, kShareAll, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                         nullptr);
+  if (h == INVALID_HANDLE_VALUE) return h;
+  BY_HANDLE_FILE_INFORMATION now;
+  if (isDiskFile(h, now) && now.dwVolumeSerialNumber == info.dwVolumeSerialNumber &&
+      now.nFileIndexHigh == info.nFileIndexHigh && now.nFileIndexLow == info.nFileIndexLow)
+    return h;
+  CloseHandle(h);
+  return INVALID_HANDLE_VALUE;
+}
+
 OsOpenResult osOpenForUpdate(const char* path, OsFile& f) {
-  // FILE_FLAG_OPEN_REPARSE_POINT opens a link itself instead of its target,
-  // so that it can be recognised and never written through.
-  HANDLE h = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  // FILE_FLAG_OPEN_REPARSE_POINT opens a reparse point itself instead of
+  // what it leads to, so that a link is recognised by its tag and never
+  // written through.
+  HANDLE h = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, kShareAll, nullptr, OPEN_EXISTING,
+                         FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (h == INVALID_HANDLE_VALUE) return OsOpenResult::Failed;
   BY_HANDLE_FILE_INFORMATION info;
-  bool ok = GetFileInformationByHandle(h, &info) && GetFileType(h) == FILE_TYPE_DISK;
-  if (ok && (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-    CloseHandle(h);
-    return OsOpenResult::IsLink;
-  }
-  // Devices (CON, NUL, COM1) and directories are not files to overwrite.
-  if (!ok || (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+  if (!isDiskFile(h, info)) {
     CloseHandle(h);
     return OsOpenResult::Failed;
+  }
+  if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+    bool link = reparseTagIsLink(handleReparseTag(h));
+    HANDLE data = link ? INVALID_HANDLE_VALUE : reopenThroughFilter(path, info);
+    CloseHandle(h);
+    if (link) return OsOpenResult::IsLink;
+    if (data == INVALID_HANDLE_VALUE) return OsOpenResult::Failed;
+    h = data;
   }
   f.close();
   f.handle = reinterpret_cast<intptr_t>(h);
@@ -134,8 +191,10 @@ bool fill(OsFindEntry& e, const WIN32_FIND_DATAA& fd) {
   size_t n = std::strlen(fd.cFileName);
   if (n >= sizeof e.name) return false;
   std::memcpy(e.name, fd.cFileName, n + 1);
-  e.isDirectory = (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-  e.isLink = (fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+  // The search record carries the reparse tag in dwReserved0.
+  OsNameKind kind = windowsNameKind(fd.dwFileAttributes, fd.dwReserved0);
+  e.isDirectory = kind == OsNameKind::Directory || kind == OsNameKind::DirectoryLink;
+  e.isLink = osIsLink(kind);
   return true;
 }
 }  // namespace
