@@ -68,8 +68,11 @@ with WinePrefix("korwipe") as wp:
         print(f"note: no console on a pty under Wine (attempt {attempt + 1}), starting again")
     c.eq("walk: question and first line", r.lines[:3], [PROMPT_ONE, "", "Erasing directory top\\"])
     c.true("walk: link not entered", "Erasing directory top\\ld\\" not in r.lines, r.lines)
+    # Windows removes a junction as an empty directory; Wine 8 cannot remove
+    # a POSIX link that way and says so. Either way it is never left silently.
+    c.true("walk: link removed or reported", not os.path.lexists(os.path.join(s, "top", "ld"))
+           or 'error erasing "top\\ld" file' in r.lines, r.lines)
     c.true("walk: file beside the link erased", not os.path.exists(os.path.join(s, "top", "f")))
-    with open(os.path.join(s, "target", "inner.txt"), "rb") as f:
-        c.eq("walk: target intact", f.read(), b"precious")
+    c.eq("walk: target intact", snapshot(os.path.join(s, "target")), {"inner.txt": b"precious"})
 
 c.done()
