@@ -1,12 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cstdint>
-#include <cstdio>
-#include <string>
 
 #include "os.h"
 #include "reparse.h"
@@ -85,43 +79,4 @@ TEST(Reparse, KindFromAttributesAndTag) {
   };
   for (const Case& c : cases)
     EXPECT_STREQ(kindName(windowsNameKind(c.attributes, c.tag)), kindName(c.kind)) << c.what;
-}
-
-// The POSIX side on real links: a link's kind is that of its target, a
-// dangling or looping link is a link to a file.
-TEST(Reparse, PosixNameKinds) {
-  char dir[] = "/tmp/korwipe-links-XXXXXX";
-  ASSERT_TRUE(mkdtemp(dir));
-  std::string d = dir;
-  auto p = [&](const char* n) { return d + "/" + n; };
-  ASSERT_EQ(mkdir(p("dir").c_str(), 0700), 0);
-  FILE* f = std::fopen(p("file").c_str(), "wb");
-  ASSERT_TRUE(f);
-  std::fclose(f);
-  struct Link {
-    const char* name;
-    const char* target;
-  } links[] = {{"to-file", "file"}, {"to-dir", "dir"}, {"to-link-to-dir", "to-dir"}, {"dangling", "nosuch"},
-               {"loop", "loop"}};
-  for (const Link& l : links) ASSERT_EQ(symlink(l.target, p(l.name).c_str()), 0) << l.name;
-
-  struct Case {
-    const char* name;
-    OsNameKind kind;
-  } cases[] = {{"file", OsNameKind::File},
-               {"dir", OsNameKind::Directory},
-               {"nosuch", OsNameKind::Missing},
-               {"to-file", OsNameKind::FileLink},
-               {"to-dir", OsNameKind::DirectoryLink},
-               {"to-link-to-dir", OsNameKind::DirectoryLink},
-               {"dangling", OsNameKind::FileLink},
-               {"loop", OsNameKind::FileLink},
-               // A trailing slash goes through the link to the directory itself.
-               {"to-dir/", OsNameKind::Directory}};
-  for (const Case& c : cases) EXPECT_STREQ(kindName(osNameKind(p(c.name).c_str())), kindName(c.kind)) << c.name;
-
-  for (const Link& l : links) unlink(p(l.name).c_str());
-  unlink(p("file").c_str());
-  rmdir(p("dir").c_str());
-  rmdir(dir);
 }

@@ -4,27 +4,10 @@ target untouched); a link to a file, a dangling link and a loop go as names,
 their targets untouched; the pattern form skips links to directories."""
 import os
 
-from wipetest import Checks, Scratch, programs, run_native
+from wipetest import Checks, Scratch, programs, run_native, snapshot
 
 shipped, testcfg = programs()
 c = Checks()
-
-
-def snapshot(root):
-    """Every name under root with its link target or file contents."""
-    out = {}
-    for d, ds, fs in os.walk(root):
-        for n in ds + fs:
-            path = os.path.join(d, n)
-            rel = os.path.relpath(path, root)
-            if os.path.islink(path):
-                out[rel] = "-> " + os.readlink(path)
-            elif os.path.isfile(path):
-                with open(path, "rb") as f:
-                    out[rel] = f.read()
-            else:
-                out[rel] = "dir"
-    return out
 
 
 LINKS = {"to-dir": "target", "to-link-to-dir": "to-dir", "to-file": "target/inner.txt",

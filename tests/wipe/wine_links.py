@@ -8,27 +8,10 @@ Wine: it looks like the file itself.)"""
 import os
 
 from wine import WinePrefix
-from wipetest import NO_CONSOLE, PROMPT_ONE, Checks, answer, programs, wine_result
+from wipetest import NO_CONSOLE, PROMPT_ONE, Checks, answer, programs, snapshot, wine_result
 
 shipped, testcfg = programs()
 c = Checks()
-
-
-def snapshot(root):
-    """Every name under root with its link target or file contents."""
-    out = {}
-    for d, ds, fs in os.walk(root):
-        for n in ds + fs:
-            path = os.path.join(d, n)
-            rel = os.path.relpath(path, root)
-            if os.path.islink(path):
-                out[rel] = "-> " + os.readlink(path)
-            elif os.path.isfile(path):
-                with open(path, "rb") as f:
-                    out[rel] = f.read()
-            else:
-                out[rel] = "dir"
-    return out
 
 
 with WinePrefix("korwipe") as wp:

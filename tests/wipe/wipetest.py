@@ -184,3 +184,20 @@ def winpath(unix_path):
 
 def wine_result(r):
     return Result(r.rc, r.out)
+
+
+def snapshot(root):
+    """Every name under root with its link target or file contents."""
+    out = {}
+    for d, ds, fs in os.walk(root):
+        for n in ds + fs:
+            path = os.path.join(d, n)
+            rel = os.path.relpath(path, root)
+            if os.path.islink(path):
+                out[rel] = "-> " + os.readlink(path)
+            elif os.path.isfile(path):
+                with open(path, "rb") as f:
+                    out[rel] = f.read()
+            else:
+                out[rel] = "dir"
+    return out
