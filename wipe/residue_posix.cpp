@@ -1,0 +1,70 @@
+// Linux facts for residue.h: the file system's type (fstatfs) and the file's
+// physical extents (the FIEMAP ioctl), taken twice per file, before the first
+// pass and after the last; never per segment.
+#include <linux/fiemap.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/vfs.h>
+
+#include <cstring>
+
+#include "os.h"
+#include "residue.h"
+
+// A file in more pieces than this is not worth following: no facts.
+constexpr size_t kMaxExtents = 1 << 20;
+
+// The extents of [0, length), clipped to it. The mapping is asked without
+// FIEMAP_FLAG_SYNC: data not yet on the disk shows as delayed or unknown,
+// holds nothing, and is not written out only to be overwritten.
+static bool readExtents(int fd, uint64_t length, std::vector<FileExtent>& out) {
+  constexpr unsigned kBatch = 64;
+  union {
+    struct fiemap map;
+    unsigned char bytes[sizeof(struct fiemap) + kBatch * sizeof(struct fiemap_extent)];
+  } buf;
+  out.clear();
+  uint64_t start = 0;
+  while (start < length) {
+    std::memset(&buf, 0, sizeof buf);
+    buf.map.fm_start = start;
+    buf.map.fm_length = length - start;
+    buf.map.fm_extent_count = kBatch;
+    if (ioctl(fd, FS_IOC_FIEMAP, &buf.map) != 0) return false;
+    unsigned n = buf.map.fm_mapped_extents;
+    if (n == 0) break;  // the rest of the file is a hole
+    uint64_t next = start;
+    bool last = false;
+    for (unsigned i = 0; i < n && i < kBatch; ++i) {
+      const struct fiemap_extent& e = buf.map.fm_extents[i];
+      uint64_t len = e.fe_logical >= length ? 0 : std::min<uint64_t>(e.fe_length, length - e.fe_logical);
+      const uint32_t noData = FIEMAP_EXTENT_UNKNOWN | FIEMAP_EXTENT_DELALLOC | FIEMAP_EXTENT_UNWRITTEN;
+      out.push_back({e.fe_physical, len, (e.fe_flags & noData) == 0});
+      next = e.fe_logical + e.fe_length;
+      last = (e.fe_flags & FIEMAP_EXTENT_LAST) != 0;
+    }
+    if (last || next <= start || out.size() > kMaxExtents) break;
+    start = next;
+  }
+  return out.size() <= kMaxExtents;
+}
+
+void residueWatchStart(OsFile& f, uint64_t length, ResidueWatch& w) {
+  int fd = (int)f.handle;
+  struct statfs fs;
+  // f_type is a signed word; the magic numbers are its low 32 bits.
+  if (fstatfs(fd, &fs) == 0) {
+    if (const char* reason = reasonForFileSystemType((uint32_t)fs.f_type)) {
+      w.reason = reason;
+      return;
+    }
+  }
+  w.length = length;
+  w.haveExtents = length > 0 && readExtents(fd, length, w.before);
+}
+
+void residueWatchEnd(OsFile& f, ResidueWatch& w) {
+  if (!w.reason.empty() || !w.haveExtents) return;
+  std::vector<FileExtent> after;
+  if (readExtents((int)f.handle, w.length, after) && blocksMoved(w.before, after)) w.reason = kReasonBlocksMoved;
+}
