@@ -7,6 +7,7 @@ const char* const kReasonCopyOnWrite = "copy-on-write file system";
 const char* const kReasonLogStructured = "log-structured file system";
 const char* const kReasonCompressed = "compressed file";
 const char* const kReasonBlocksMoved = "its blocks moved while it was overwritten";
+const char* const kReasonJournalledData = "copies in the file system's journal";
 
 const char* reasonForFileSystemType(uint32_t type) {
   // The magic numbers of statfs; written out here because the portable code
@@ -21,6 +22,39 @@ const char* reasonForFileSystemType(uint32_t type) {
     default:
       return nullptr;
   }
+}
+
+// Each line: ID PARENT MAJOR:MINOR ROOT MOUNTPOINT OPTIONS [OPTIONAL...] -
+// TYPE SOURCE SUPEROPTIONS. Spaces inside names are escaped as \040, so
+// splitting at spaces is safe. A device mounted twice (bind mounts) has the
+// same super options on every line.
+bool mountInfoJournalsData(const std::string& mountInfo, unsigned major, unsigned minor) {
+  const std::string device = std::to_string(major) + ":" + std::to_string(minor);
+  size_t lineStart = 0;
+  while (lineStart < mountInfo.size()) {
+    size_t lineEnd = mountInfo.find('\n', lineStart);
+    if (lineEnd == std::string::npos) lineEnd = mountInfo.size();
+    std::vector<std::string> fields;
+    for (size_t at = lineStart; at < lineEnd;) {
+      size_t space = mountInfo.find(' ', at);
+      if (space == std::string::npos || space > lineEnd) space = lineEnd;
+      if (space > at) fields.push_back(mountInfo.substr(at, space - at));
+      at = space + 1;
+    }
+    lineStart = lineEnd + 1;
+    if (fields.size() < 3 || fields[2] != device) continue;
+    size_t dash = 6;
+    while (dash < fields.size() && fields[dash] != "-") ++dash;
+    if (dash + 3 >= fields.size()) continue;
+    const std::string& options = fields[dash + 3];
+    for (size_t at = 0; at <= options.size();) {
+      size_t comma = options.find(',', at);
+      if (comma == std::string::npos) comma = options.size();
+      if (options.compare(at, comma - at, "data=journal") == 0) return true;
+      at = comma + 1;
+    }
+  }
+  return false;
 }
 
 namespace {

@@ -24,10 +24,17 @@ extern const char* const kReasonCopyOnWrite;     // btrfs, zfs, bcachefs
 extern const char* const kReasonLogStructured;   // nilfs2
 extern const char* const kReasonCompressed;      // Windows compressed file
 extern const char* const kReasonBlocksMoved;     // extents differ before and after
+extern const char* const kReasonJournalledData;  // ext4 data=journal, or a file with chattr +j
 
 // The file-system type of Linux statfs (f_type, a 32-bit magic number) that
 // writes elsewhere by design: its reason, or null for every other type.
 const char* reasonForFileSystemType(uint32_t type);
+
+// True when the mount of device major:minor, as listed in mountinfo text
+// (the format of /proc/self/mountinfo), writes file data through its journal
+// (the super option data=journal). The journal keeps a copy of each write
+// until the journal wraps round: overwriting the file does not reach it.
+bool mountInfoJournalsData(const std::string& mountInfo, unsigned major, unsigned minor);
 
 // One run of a file's data on the device, in bytes. holdsData is false where
 // the device holds none of the file's contents: no place chosen yet (delayed

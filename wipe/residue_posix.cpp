@@ -1,12 +1,17 @@
-// Linux facts for residue.h: the file system's type (fstatfs) and the file's
-// physical extents (the FIEMAP ioctl), taken twice per file, before the first
-// pass and after the last; never per segment.
+// Linux facts for residue.h: the file system's type (fstatfs), whether its
+// data goes through the journal (the file's flags, the mount's options), and
+// the file's physical extents (the FIEMAP ioctl), taken twice per file,
+// before the first pass and after the last; never per segment.
 #include <linux/fiemap.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/vfs.h>
 
+#include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "os.h"
 #include "residue.h"
@@ -49,6 +54,34 @@ static bool readExtents(int fd, uint64_t length, std::vector<FileExtent>& out) {
   return out.size() <= kMaxExtents;
 }
 
+static std::string readMountInfo() {
+  std::string text;
+  FILE* in = std::fopen("/proc/self/mountinfo", "r");
+  if (!in) return text;
+  char buf[4096];
+  size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, in)) > 0) text.append(buf, n);
+  std::fclose(in);
+  return text;
+}
+
+// The file's own flag (chattr +j), or the mount's data=journal. The mount
+// table is read once per device met: a pattern or a tree erases many files
+// on the same one.
+static bool journalsData(int fd) {
+  int flags = 0;
+  if (ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 && (flags & FS_JOURNAL_DATA_FL)) return true;
+  struct stat st;
+  if (fstat(fd, &st) != 0) return false;
+  static dev_t knownDevice;
+  static int knownAnswer = -1;
+  if (knownAnswer < 0 || knownDevice != st.st_dev) {
+    knownDevice = st.st_dev;
+    knownAnswer = mountInfoJournalsData(readMountInfo(), major(st.st_dev), minor(st.st_dev)) ? 1 : 0;
+  }
+  return knownAnswer == 1;
+}
+
 void residueWatchStart(OsFile& f, uint64_t length, ResidueWatch& w) {
   int fd = (int)f.handle;
   struct statfs fs;
@@ -58,6 +91,10 @@ void residueWatchStart(OsFile& f, uint64_t length, ResidueWatch& w) {
       w.reason = reason;
       return;
     }
+  }
+  if (journalsData(fd)) {
+    w.reason = kReasonJournalledData;
+    return;
   }
   w.length = length;
   w.haveExtents = length > 0 && readExtents(fd, length, w.before);

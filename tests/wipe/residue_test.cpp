@@ -22,6 +22,34 @@ TEST(Residue, FileSystemTypes) {
   for (const Case& c : cases) EXPECT_EQ(reasonForFileSystemType(c.type), c.want) << c.what;
 }
 
+TEST(Residue, MountInfoJournalsData) {
+  const std::string table =
+      "22 1 253:0 / / rw,relatime shared:1 - ext4 /dev/vda rw,errors=remount-ro\n"
+      "40 22 7:0 / /mnt/j rw,relatime shared:20 - ext4 /dev/loop0 rw,data=journal\n"
+      "41 22 7:0 /sub /mnt/bind rw,relatime shared:20 - ext4 /dev/loop0 rw,data=journal\n"
+      "42 22 7:1 / /mnt/o rw,relatime - ext4 /dev/loop1 rw,data=ordered\n"
+      "43 22 7:2 / /mnt/with\\040space rw master:3 shared:7 - ext4 /dev/loop2 rw,journal_checksum,data=journal\n"
+      "44 22 7:3 / /mnt/data=journal rw,relatime - ext4 /dev/loop3 rw,data=journalled\n"
+      "45 22 7:4 / /mnt/x rw - xfs /dev/loop4 data=journal,rw";  // last line without a line end
+  struct Case {
+    unsigned major, minor;
+    bool want;
+    const char* what;
+  } cases[] = {
+      {253, 0, false, "root, ordered by default"},
+      {7, 0, true, "data=journal, mounted twice"},
+      {7, 1, false, "data=ordered"},
+      {7, 2, true, "several optional fields, escaped space"},
+      {7, 3, false, "only the mount point and a longer option name say it"},
+      {7, 4, true, "first option, last line"},
+      {7, 5, false, "device not mounted"},
+      {70, 0, false, "major that only starts like another"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(mountInfoJournalsData(table, c.major, c.minor), c.want) << c.what;
+  EXPECT_FALSE(mountInfoJournalsData("40 22 7:0 / /mnt/j rw - ext4\n", 7, 0)) << "line cut short";
+  EXPECT_FALSE(mountInfoJournalsData("", 7, 0)) << "empty table";
+}
+
 TEST(Residue, BlocksMoved) {
   using V = std::vector<FileExtent>;
   const uint64_t M = 1 << 20;
