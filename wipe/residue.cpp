@@ -9,11 +9,12 @@ const char* const kReasonCompressed = "compressed file";
 const char* const kReasonBlocksMoved = "its blocks moved while it was overwritten";
 const char* const kReasonJournalledData = "copies in the file system's journal";
 
-const char* reasonForFileSystemType(uint32_t type) {
+const char* reasonForFileSystemType(uint32_t type, bool noCopyOnWrite) {
   // The magic numbers of statfs; written out here because the portable code
   // includes no system headers (bcachefs and zfs have none in every kernel).
   switch (type) {
     case 0x9123683Eu:  // btrfs
+      return noCopyOnWrite ? nullptr : kReasonCopyOnWrite;
     case 0x2FC12FC1u:  // zfs
     case 0xCA451A4Eu:  // bcachefs
       return kReasonCopyOnWrite;

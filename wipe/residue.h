@@ -28,7 +28,10 @@ extern const char* const kReasonJournalledData;  // ext4 data=journal, or a file
 
 // The file-system type of Linux statfs (f_type, a 32-bit magic number) that
 // writes elsewhere by design: its reason, or null for every other type.
-const char* reasonForFileSystemType(uint32_t type);
+// noCopyOnWrite is the file's own flag (chattr +C): btrfs then overwrites it
+// in place unless its blocks are shared, which the extents show, so btrfs
+// gives no reason by type for such a file.
+const char* reasonForFileSystemType(uint32_t type, bool noCopyOnWrite);
 
 // True when the mount of device major:minor, as listed in mountinfo text
 // (the format of /proc/self/mountinfo), writes file data through its journal

@@ -68,9 +68,8 @@ static std::string readMountInfo() {
 // The file's own flag (chattr +j), or the mount's data=journal. The mount
 // table is read once per device met: a pattern or a tree erases many files
 // on the same one.
-static bool journalsData(int fd) {
-  int flags = 0;
-  if (ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 && (flags & FS_JOURNAL_DATA_FL)) return true;
+static bool journalsData(int fd, int flags) {
+  if (flags & FS_JOURNAL_DATA_FL) return true;
   struct stat st;
   if (fstat(fd, &st) != 0) return false;
   static dev_t knownDevice;
@@ -84,15 +83,17 @@ static bool journalsData(int fd) {
 
 void residueWatchStart(OsFile& f, uint64_t length, ResidueWatch& w) {
   int fd = (int)f.handle;
+  int flags = 0;
+  if (ioctl(fd, FS_IOC_GETFLAGS, &flags) != 0) flags = 0;  // no flags on this file system
   struct statfs fs;
   // f_type is a signed word; the magic numbers are its low 32 bits.
   if (fstatfs(fd, &fs) == 0) {
-    if (const char* reason = reasonForFileSystemType((uint32_t)fs.f_type)) {
+    if (const char* reason = reasonForFileSystemType((uint32_t)fs.f_type, (flags & FS_NOCOW_FL) != 0)) {
       w.reason = reason;
       return;
     }
   }
-  if (journalsData(fd)) {
+  if (journalsData(fd, flags)) {
     w.reason = kReasonJournalledData;
     return;
   }

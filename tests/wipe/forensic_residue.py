@@ -18,7 +18,8 @@ for information. Wherever Korwipe gives no warning, nothing may remain. A
 file of 3000 bytes erased alone on a fresh image shows what the eight files'
 20 MiB hide: without them the journal of data=journal still holds it. A
 file whose blocks are shared with a reflinked copy on xfs gets the warning
-that its blocks moved. The 1-byte file holds no whole marker: it is erased
+that its blocks moved; btrfs files made without copy-on-write (chattr +C)
+are overwritten in place and get none. The 1-byte file holds no whole marker: it is erased
 but cannot be counted.
 
 Needs root, loop devices, and each file system's mkfs tool; without them the
@@ -255,6 +256,31 @@ def reflinked_copy(root, c):
             os.remove(image)
 
 
+def btrfs_no_copy_on_write(root, c):
+    """On btrfs, files made with the no-copy-on-write flag (chattr +C on
+    their folder) are overwritten in place: no warning, and nothing left."""
+    image, mnt = os.path.join(root, "image"), os.path.join(root, "mnt")
+    files = []
+    try:
+        with mounted(image, ["mkfs.btrfs", "-q", "-f"], None, mnt):
+            work = os.path.join(mnt, "work")
+            os.mkdir(work)
+            p = tool(["chattr", "+C", work])
+            if p.returncode != 0:
+                print("btrfs without copy-on-write not measured:", p.stderr.decode(errors="replace").strip())
+                return
+            files = make_files(work, "nocow", [3000, MIB])
+            rc, out, err = run_korwipe(["korres-nocow-*.dat"], work)
+            c.eq("btrfs, chattr +C: exit code, output, standard error", (rc, out, err), (0, "done.\n", ""))
+        markers, _ = scan(image)
+        c.eq("btrfs, chattr +C: markers left per file", [(rel, markers[m]) for rel, m, _ in files if markers[m]], [])
+    except Unavailable as e:
+        print("btrfs without copy-on-write not measured:", e)
+    finally:
+        if os.path.exists(image):
+            os.remove(image)
+
+
 def table(rows, column):
     print()
     print("| file system | " + " | ".join(HEADINGS[w] for w in WAYS) + " |")
@@ -288,6 +314,8 @@ def main():
             print(f"{fs}: measured")
         if shutil.which("mkfs.xfs") and shutil.which("cp"):
             reflinked_copy(root, c)
+        if shutil.which("mkfs.btrfs") and shutil.which("chattr"):
+            btrfs_no_copy_on_write(root, c)
     finally:
         if os.path.ismount(os.path.join(root, "mnt")):
             print("still mounted, left in place:", os.path.join(root, "mnt"))

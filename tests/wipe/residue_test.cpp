@@ -10,16 +10,23 @@
 TEST(Residue, FileSystemTypes) {
   struct Case {
     uint32_t type;
+    bool noCopyOnWrite;
     const char* want;  // null: overwrites in place
     const char* what;
   } cases[] = {
-      {0x9123683Eu, kReasonCopyOnWrite, "btrfs"},   {0x2FC12FC1u, kReasonCopyOnWrite, "zfs"},
-      {0xCA451A4Eu, kReasonCopyOnWrite, "bcachefs"}, {0x3434u, kReasonLogStructured, "nilfs2"},
-      {0xEF53u, nullptr, "ext4"},                    {0x58465342u, nullptr, "xfs"},
-      {0x01021994u, nullptr, "tmpfs"},               {0x9123683Fu, nullptr, "btrfs plus one"},
-      {0x34340000u, nullptr, "nilfs2 in the high half"},
+      {0x9123683Eu, false, kReasonCopyOnWrite, "btrfs"},
+      {0x9123683Eu, true, nullptr, "btrfs, file with chattr +C"},
+      {0x2FC12FC1u, false, kReasonCopyOnWrite, "zfs"},
+      {0x2FC12FC1u, true, kReasonCopyOnWrite, "zfs ignores the flag"},
+      {0xCA451A4Eu, false, kReasonCopyOnWrite, "bcachefs"},
+      {0x3434u, false, kReasonLogStructured, "nilfs2"},
+      {0xEF53u, false, nullptr, "ext4"},
+      {0x58465342u, false, nullptr, "xfs"},
+      {0x01021994u, false, nullptr, "tmpfs"},
+      {0x9123683Fu, false, nullptr, "btrfs plus one"},
+      {0x34340000u, false, nullptr, "nilfs2 in the high half"},
   };
-  for (const Case& c : cases) EXPECT_EQ(reasonForFileSystemType(c.type), c.want) << c.what;
+  for (const Case& c : cases) EXPECT_EQ(reasonForFileSystemType(c.type, c.noCopyOnWrite), c.want) << c.what;
 }
 
 TEST(Residue, MountInfoJournalsData) {
