@@ -9,9 +9,11 @@
 #include <sys/sysmacros.h>
 #include <sys/vfs.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "os.h"
 #include "residue.h"
