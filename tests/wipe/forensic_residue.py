@@ -72,7 +72,9 @@ def skip(message):
 
 
 def tool(argv, **kw):
-    return subprocess.run(argv, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.PIPE, **kw)
+    # A hung mkfs or mount ends in an exception, so the clean-up still runs.
+    return subprocess.run(argv, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                          timeout=120, **kw)
 
 
 class Unavailable(Exception):
