@@ -7,6 +7,7 @@
 #include "os.h"
 #include "pass_writer.h"
 #include "progress.h"
+#include "residue.h"
 #include "settings.h"
 
 const char* const kErasedName = "this file has been erased.";
@@ -25,7 +26,7 @@ static EraseStatus removeLink(const char* path) {
   return DeleteFailed;
 }
 
-static EraseStatus overwrite(const char* path, uint64_t& lengthOut, bool& isLink) {
+static EraseStatus overwrite(const char* path, uint64_t& lengthOut, bool& isLink, ResidueWatch& watch) {
   OsFile f;
   OsOpenResult opened = osOpenForUpdate(path, f);
   if (opened == OsOpenResult::IsLink) {
@@ -40,6 +41,7 @@ static EraseStatus overwrite(const char* path, uint64_t& lengthOut, bool& isLink
   osFileLength(f, length);
   osSeekStart(f);
   lengthOut = length;
+  residueWatchStart(f, length, watch);
 
   size_t bufSize = length < kSegmentSize ? (size_t)length : (size_t)kSegmentSize;
   if (bufSize == 0) bufSize = 1;
@@ -61,6 +63,7 @@ static EraseStatus overwrite(const char* path, uint64_t& lengthOut, bool& isLink
     EraseStatus st = writePassOverlapped(f, buf.get(), spare.get(), length, &progress);
     if (st != Erased) return st;
   }
+  residueWatchEnd(f, watch);
   return Erased;
 }
 
@@ -70,9 +73,12 @@ EraseStatus eraseFile(const char* path) {
 
   uint64_t length = 0;
   bool isLink = false;
-  EraseStatus st = overwrite(path, length, isLink);
+  ResidueWatch watch;
+  EraseStatus st = overwrite(path, length, isLink, watch);
   if (isLink) return removeLink(path);  // became a link between the look and the open
   if (st != Erased) return st;
+  // Printed once the progress line is gone; the erase goes on regardless.
+  printResidueWarning(path, watch);
 
   // The neutral name hides the original name once the contents are gone. A
   // failed move (the name is taken, another volume) is not an error: the

@@ -26,7 +26,9 @@ constexpr uint64_t kSegmentSize = 0x1000000;
 int passesForSize(uint64_t length);
 
 // Erases the file at path and prints its own error line on failure; prints
-// nothing on success. A link is removed as a name, never written through.
+// nothing on standard output on success. Where the old contents may survive
+// the overwrite (residue.h) one warning line goes to standard error. A link
+// is removed as a name, never written through.
 EraseStatus eraseFile(const char* path);
 
 // Writes one pass over the whole file from offset 0: every 16 MiB segment,

@@ -11,8 +11,15 @@ c = Checks()
 with WinePrefix("korwipe") as wp:
     s = wp.scratch
 
+    errors = []
+
     def run(*args):
-        return wine_result(wp.run(shipped, list(args)))
+        r = wp.run(shipped, list(args))
+        # Ordinary files on Wine's drives get no warning, and nothing else
+        # appears on standard error either.
+        if r.err:
+            errors.append((args, r.err))
+        return wine_result(r)
 
     def write(rel, data):
         path = os.path.join(s, rel)
@@ -76,5 +83,7 @@ with WinePrefix("korwipe") as wp:
     for args in (["-d"], ["-d", "sub\\c.txt"]):
         r = run(*args)
         c.eq(f"directory form {args}", (r.rc, r.lines), (1, ["No matching directories found."]))
+
+    c.eq("standard error of every run", errors, [])
 
 c.done()

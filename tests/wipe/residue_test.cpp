@@ -1,0 +1,148 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "os.h"
+#include "residue.h"
+
+TEST(Residue, FileSystemTypes) {
+  struct Case {
+    uint32_t type;
+    bool noCopyOnWrite;
+    const char* want;  // null: overwrites in place
+    const char* what;
+  } cases[] = {
+      {0x9123683Eu, false, kReasonCopyOnWrite, "btrfs"},
+      {0x9123683Eu, true, nullptr, "btrfs, file with chattr +C"},
+      {0x2FC12FC1u, false, kReasonCopyOnWrite, "zfs"},
+      {0x2FC12FC1u, true, kReasonCopyOnWrite, "zfs ignores the flag"},
+      {0xCA451A4Eu, false, kReasonCopyOnWrite, "bcachefs"},
+      {0x3434u, false, kReasonLogStructured, "nilfs2"},
+      {0xEF53u, false, nullptr, "ext4"},
+      {0x58465342u, false, nullptr, "xfs"},
+      {0x01021994u, false, nullptr, "tmpfs"},
+      {0x9123683Fu, false, nullptr, "btrfs plus one"},
+      {0x34340000u, false, nullptr, "nilfs2 in the high half"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(reasonForFileSystemType(c.type, c.noCopyOnWrite), c.want) << c.what;
+}
+
+TEST(Residue, MountInfoJournalsData) {
+  const std::string table =
+      "22 1 253:0 / / rw,relatime shared:1 - ext4 /dev/vda rw,errors=remount-ro\n"
+      "40 22 7:0 / /mnt/j rw,relatime shared:20 - ext4 /dev/loop0 rw,data=journal\n"
+      "41 22 7:0 /sub /mnt/bind rw,relatime shared:20 - ext4 /dev/loop0 rw,data=journal\n"
+      "42 22 7:1 / /mnt/o rw,relatime - ext4 /dev/loop1 rw,data=ordered\n"
+      "43 22 7:2 / /mnt/with\\040space rw master:3 shared:7 - ext4 /dev/loop2 rw,journal_checksum,data=journal\n"
+      "44 22 7:3 / /mnt/data=journal rw,relatime - ext4 /dev/loop3 rw,data=journalled\n"
+      "45 22 7:4 / /mnt/x rw - xfs /dev/loop4 data=journal,rw";  // last line without a line end
+  struct Case {
+    unsigned major, minor;
+    bool want;
+    const char* what;
+  } cases[] = {
+      {253, 0, false, "root, ordered by default"},
+      {7, 0, true, "data=journal, mounted twice"},
+      {7, 1, false, "data=ordered"},
+      {7, 2, true, "several optional fields, escaped space"},
+      {7, 3, false, "only the mount point and a longer option name say it"},
+      {7, 4, true, "first option, last line"},
+      {7, 5, false, "device not mounted"},
+      {70, 0, false, "major that only starts like another"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(mountInfoJournalsData(table, c.major, c.minor), c.want) << c.what;
+  EXPECT_FALSE(mountInfoJournalsData("40 22 7:0 / /mnt/j rw - ext4\n", 7, 0)) << "line cut short";
+  EXPECT_FALSE(mountInfoJournalsData("", 7, 0)) << "empty table";
+}
+
+TEST(Residue, BlocksMoved) {
+  using V = std::vector<FileExtent>;
+  const uint64_t M = 1 << 20;
+  struct Case {
+    V before, after;
+    bool moved;
+    const char* what;
+  } cases[] = {
+      {{}, {}, false, "empty file"},
+      {{{100 * M, 4096, true}}, {{100 * M, 4096, true}}, false, "same block"},
+      {{{100 * M, 4096, true}}, {{200 * M, 4096, true}}, true, "written elsewhere"},
+      {{{100 * M, 2 * M, true}}, {{100 * M, M, true}, {101 * M, M, true}}, false, "split in two"},
+      {{{101 * M, M, true}, {100 * M, M, true}}, {{100 * M, 2 * M, true}}, false, "merged, listed out of order"},
+      {{{100 * M, 2 * M, true}}, {{100 * M, M, true}, {102 * M, M, true}}, true, "second half moved"},
+      {{{100 * M, 2 * M, true}}, {{100 * M, M, true}, {101 * M + 4096, M, true}}, true, "one block left behind"},
+      {{{100 * M, M, true}}, {{99 * M, 3 * M, true}}, false, "within a larger extent"},
+      {{{100 * M, M, true}}, {{100 * M, M / 2, true}, {100 * M + M / 2, M / 2, true}}, false, "adjacent pieces"},
+      {{{100 * M, M, true}}, {{100 * M, M, false}}, true, "after holds no data"},
+      {{{0, M, false}}, {{300 * M, M, true}}, false, "delayed allocation before"},
+      {{{100 * M, M, true}, {0, M, false}}, {{100 * M, M, true}, {300 * M, M, true}}, false,
+       "placed part stayed, delayed part placed"},
+      {{{100 * M, 0, true}}, {}, false, "zero-length extent"},
+      {{{UINT64_MAX - 10, 100, true}}, {{UINT64_MAX - 10, 100, true}}, false, "at the end of the range"},
+      {{{100 * M, M, true}}, {}, true, "nothing after"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(blocksMoved(c.before, c.after), c.moved) << c.what;
+}
+
+TEST(Residue, WindowsFiles) {
+  struct Case {
+    bool compressed;
+    const char* fs;
+    std::string want;
+  } cases[] = {
+      {false, "NTFS", ""},
+      {false, "FAT", ""},
+      {false, "FAT32", ""},
+      {false, "exFAT", ""},
+      {false, "ntfs", ""},
+      {false, "EXFAT", ""},
+      {false, nullptr, ""},
+      {false, "", ""},
+      {true, "NTFS", kReasonCompressed},
+      {true, nullptr, kReasonCompressed},
+      {false, "ReFS", "file system ReFS, not known to overwrite in place"},
+      {false, "NTFS2", "file system NTFS2, not known to overwrite in place"},
+      {false, "FAT\x1b[2J", "file system FAT?[2J, not known to overwrite in place"},
+      {false, "Btrfs", "file system Btrfs, not known to overwrite in place"},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(reasonForWindowsFile(c.compressed, c.fs), c.want) << (c.fs ? c.fs : "(null)") << " " << c.compressed;
+}
+
+TEST(Residue, WarningLine) {
+  ResidueWatch quiet, moved;
+  moved.reason = kReasonBlocksMoved;
+  testing::internal::CaptureStderr();
+  printResidueWarning("dir/a.txt", quiet);
+  printResidueWarning("dir/b 100%.txt", moved);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "warning: the old contents of dir/b 100%.txt may remain on the disk "
+            "(its blocks moved while it was overwritten)\n");
+}
+
+// The Linux facts on the test machine's own temporary folder: a synced file
+// overwritten in place keeps its blocks (ext4 and xfs), or gives no facts
+// (tmpfs): no reason either way. Blocks that do move are shown on a real
+// file system by the forensic test (a reflinked copy on xfs).
+TEST(Residue, WatchOnThisMachine) {
+  std::string path = testing::TempDir() + "/kor_residue.bin";
+  std::vector<unsigned char> data(256 * 1024, 0x5A);
+  FILE* out = std::fopen(path.c_str(), "wb");
+  ASSERT_NE(out, nullptr);
+  std::fwrite(data.data(), 1, data.size(), out);
+  std::fclose(out);
+  OsFile f;
+  ASSERT_EQ(osOpenForUpdate(path.c_str(), f), OsOpenResult::Opened);
+  ASSERT_TRUE(osFlush(f));
+  ResidueWatch w;
+  residueWatchStart(f, data.size(), w);
+  if (!w.reason.empty()) GTEST_SKIP() << "temporary folder is on a file system that writes elsewhere: " << w.reason;
+  if (!w.haveExtents) GTEST_SKIP() << "the temporary folder's file system gives no extent map";
+  ASSERT_TRUE(osWriteAll(f, data.data(), data.size()));
+  ASSERT_TRUE(osFlush(f));
+  residueWatchEnd(f, w);
+  EXPECT_EQ(w.reason, "") << "overwritten in place";
+  f.close();
+  std::remove(path.c_str());
+}

@@ -1,0 +1,110 @@
+// Linux facts for residue.h: the file system's type (fstatfs), whether its
+// data goes through the journal (the file's flags, the mount's options), and
+// the file's physical extents (the FIEMAP ioctl), taken twice per file,
+// before the first pass and after the last; never per segment.
+#include <linux/fiemap.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/vfs.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "os.h"
+#include "residue.h"
+
+// A file in more pieces than this is not worth following: no facts.
+constexpr size_t kMaxExtents = 1 << 20;
+
+// The extents of [0, length), clipped to it. The mapping is asked without
+// FIEMAP_FLAG_SYNC: data not yet on the disk shows as delayed or unknown,
+// holds nothing, and is not written out only to be overwritten.
+static bool readExtents(int fd, uint64_t length, std::vector<FileExtent>& out) {
+  constexpr unsigned kBatch = 64;
+  union {
+    struct fiemap map;
+    unsigned char bytes[sizeof(struct fiemap) + kBatch * sizeof(struct fiemap_extent)];
+  } buf;
+  out.clear();
+  uint64_t start = 0;
+  while (start < length) {
+    std::memset(&buf, 0, sizeof buf);
+    buf.map.fm_start = start;
+    buf.map.fm_length = length - start;
+    buf.map.fm_extent_count = kBatch;
+    if (ioctl(fd, FS_IOC_FIEMAP, &buf.map) != 0) return false;
+    unsigned n = buf.map.fm_mapped_extents;
+    if (n == 0) break;  // the rest of the file is a hole
+    uint64_t next = start;
+    bool last = false;
+    for (unsigned i = 0; i < n && i < kBatch; ++i) {
+      const struct fiemap_extent& e = buf.map.fm_extents[i];
+      uint64_t len = e.fe_logical >= length ? 0 : std::min<uint64_t>(e.fe_length, length - e.fe_logical);
+      const uint32_t noData = FIEMAP_EXTENT_UNKNOWN | FIEMAP_EXTENT_DELALLOC | FIEMAP_EXTENT_UNWRITTEN;
+      out.push_back({e.fe_physical, len, (e.fe_flags & noData) == 0});
+      next = e.fe_logical + e.fe_length;
+      last = (e.fe_flags & FIEMAP_EXTENT_LAST) != 0;
+    }
+    if (last || next <= start || out.size() > kMaxExtents) break;
+    start = next;
+  }
+  return out.size() <= kMaxExtents;
+}
+
+static std::string readMountInfo() {
+  std::string text;
+  FILE* in = std::fopen("/proc/self/mountinfo", "r");
+  if (!in) return text;
+  char buf[4096];
+  size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, in)) > 0) text.append(buf, n);
+  std::fclose(in);
+  return text;
+}
+
+// The file's own flag (chattr +j), or the mount's data=journal. The mount
+// table is read once per device met: a pattern or a tree erases many files
+// on the same one.
+static bool journalsData(int fd, int flags) {
+  if (flags & FS_JOURNAL_DATA_FL) return true;
+  struct stat st;
+  if (fstat(fd, &st) != 0) return false;
+  static dev_t knownDevice;
+  static int knownAnswer = -1;
+  if (knownAnswer < 0 || knownDevice != st.st_dev) {
+    knownDevice = st.st_dev;
+    knownAnswer = mountInfoJournalsData(readMountInfo(), major(st.st_dev), minor(st.st_dev)) ? 1 : 0;
+  }
+  return knownAnswer == 1;
+}
+
+void residueWatchStart(OsFile& f, uint64_t length, ResidueWatch& w) {
+  int fd = (int)f.handle;
+  int flags = 0;
+  if (ioctl(fd, FS_IOC_GETFLAGS, &flags) != 0) flags = 0;  // no flags on this file system
+  struct statfs fs;
+  // f_type is a signed word; the magic numbers are its low 32 bits.
+  if (fstatfs(fd, &fs) == 0) {
+    if (const char* reason = reasonForFileSystemType((uint32_t)fs.f_type, (flags & FS_NOCOW_FL) != 0)) {
+      w.reason = reason;
+      return;
+    }
+  }
+  if (journalsData(fd, flags)) {
+    w.reason = kReasonJournalledData;
+    return;
+  }
+  w.length = length;
+  w.haveExtents = length > 0 && readExtents(fd, length, w.before);
+}
+
+void residueWatchEnd(OsFile& f, ResidueWatch& w) {
+  if (!w.reason.empty() || !w.haveExtents) return;
+  std::vector<FileExtent> after;
+  if (readExtents((int)f.handle, w.length, after) && blocksMoved(w.before, after)) w.reason = kReasonBlocksMoved;
+}
