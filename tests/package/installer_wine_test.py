@@ -6,7 +6,9 @@ usage: installer_wine_test.py win64|win32|win32_on_win64
   win64           the 64-bit installer of the win64 build, 64-bit prefix
   win32           the shipped 32-bit installer, 32-bit prefix (WINEARCH=win32)
   win32_on_win64  the shipped 32-bit installer on 64-bit Windows: the 32-bit
-                  program files folder and the 32-bit registry view
+                  program files folder and the 32-bit registry view; and an
+                  administrator's own ini in the folder before the first
+                  install, which the installer and the uninstaller keep
 
 Steps: silent install; files, shortcut and registration; config.cfg placed
 from the installed "Tavisk Sleeper.ini"; the installed Korwipe.exe erases a
@@ -35,15 +37,19 @@ INI = "Tavisk Sleeper.ini"
 PROGRAMS = {"Korwipe.exe": "wipe/Korwipe.exe", "presentation.exe": "presentation/presentation.exe",
             "cfgsetup.exe": "setup/cfgsetup.exe"}
 
-# installer, prefix architecture, loader, program files folder, registry key
-# (relative to HKLM), and whether a file of another product shares the
-# company's ProgramData folder at uninstall time (it must stay, and the
-# folder with it).
+# kind: the installer; arch, loader: the prefix; files: the program files
+# folder; key: the registration, relative to HKLM. foreign: a file of another
+# product shares the company's ProgramData folder at uninstall time (it must
+# stay, and the folder with it). preseed: the administrator put an ini of
+# their own into the folder before the first install (the installer keeps it
+# and so does the uninstaller).
 CASES = {
-    "win64": ("setup64", "win64", WINE64, "Program Files", "Software\\" + UNINSTALL, True),
-    "win32": ("setup32", "win32", WINE32, "Program Files", "Software\\" + UNINSTALL, False),
-    "win32_on_win64": ("setup32", "win64", WINE64, "Program Files (x86)",
-                       "Software\\Wow6432Node\\" + UNINSTALL, False),
+    "win64": dict(kind="setup64", arch="win64", loader=WINE64, files="Program Files",
+                  key="Software\\" + UNINSTALL, foreign=True, preseed=None),
+    "win32": dict(kind="setup32", arch="win32", loader=WINE32, files="Program Files",
+                  key="Software\\" + UNINSTALL, foreign=False, preseed=None),
+    "win32_on_win64": dict(kind="setup32", arch="win64", loader=WINE64, files="Program Files (x86)",
+                           key="Software\\Wow6432Node\\" + UNINSTALL, foreign=False, preseed=b"\x04"),
 }
 
 
@@ -160,7 +166,7 @@ def mentions_product(prefix):
 
 
 def check_installed(p, case, version, ini_bytes):
-    _, _, _, program_files, key, _ = case
+    program_files, key = case["files"], case["key"]
     folder = os.path.join(p.drive_c, program_files, "Korvanel", "Ostrel")
     expect(os.path.isdir(folder), f"no folder {folder}")
     present = set(os.listdir(folder))
@@ -190,7 +196,8 @@ def check_installed(p, case, version, ini_bytes):
     wanted = {"DisplayName": "Korvanel Ostrel", "Publisher": "Korvanel", "DisplayVersion": version,
               "InstallLocation": windows_folder, "UninstallString": uninstaller,
               "QuietUninstallString": uninstaller + " /S",
-              "DisplayIcon": f"{windows_folder}\\presentation.exe,0"}
+              "DisplayIcon": f"{windows_folder}\\presentation.exe,0",
+              "IniPlaced": 0 if case["preseed"] else 1}
     for name, want in wanted.items():
         expect(values.get(name) == want, f"registration {name} is {values.get(name)!r}, expected {want!r}")
     kib = sum(os.path.getsize(os.path.join(folder, n)) for n in present) // 1024
@@ -211,22 +218,26 @@ def check_korwipe_erases(p, folder):
 def main():
     name = sys.argv[1]
     case = CASES[name]
-    kind, arch, loader, program_files, key, foreign = case
-    if loader == WINE32 or kind == "setup32":
+    if case["loader"] == WINE32 or case["kind"] == "setup32":
         skip_unless_32bit_runs()
     version = artefact.project_version()
     out = tempfile.mkdtemp(prefix="kor-pkg-out-")
     p = None
     try:
-        installer = artefact.make(kind, out)
-        p = Prefix(arch, loader)
+        installer = artefact.make(case["kind"], out)
+        p = Prefix(case["arch"], case["loader"])
         p.wait_idle()
         files_before = files_of(p.drive_c)
+        ostrel = os.path.join(case["files"], "Korvanel", "Ostrel")
+        if case["preseed"]:
+            os.makedirs(os.path.join(p.drive_c, ostrel))
+            with open(os.path.join(p.drive_c, ostrel, INI), "wb") as f:
+                f.write(case["preseed"])
 
         rc, _ = p.run([installer, "/S"])
         expect(rc == 0, f"silent install: exit code {rc}")
-        default_ini = open(os.path.join(artefact.BUILD, "setup", INI), "rb").read()
-        folder = check_installed(p, case, version, default_ini)
+        first_ini = case["preseed"] or open(os.path.join(artefact.BUILD, "setup", INI), "rb").read()
+        folder = check_installed(p, case, version, first_ini)
         check_korwipe_erases(p, folder)
 
         # An administrator sets two passes in the installed ini; an older
@@ -239,11 +250,11 @@ def main():
         expect(rc == 0, f"second install: exit code {rc}")
         check_installed(p, case, version, b"\x02")
 
-        if foreign:
+        if case["foreign"]:
             other = os.path.join(p.drive_c, "ProgramData", "Korvanel", "other-product.txt")
             with open(other, "w") as f:
                 f.write("not ours")
-        quiet = registry(p.prefix, key)["QuietUninstallString"]
+        quiet = registry(p.prefix, case["key"])["QuietUninstallString"]
         m = re.fullmatch(r'"([^"]+)" (/S)', quiet)
         expect(m is not None, f"QuietUninstallString {quiet!r}")
         rc, _ = p.run([m.group(1), m.group(2)])
@@ -257,7 +268,11 @@ def main():
         left = {f for f in files_of(p.drive_c) - files_before
                 if not (re.fullmatch(r"users/[^/]+/Temp/~nsu\d*\.tmp", f)
                         and not os.listdir(os.path.join(p.drive_c, f)))}
-        allowed = {"ProgramData/Korvanel", "ProgramData/Korvanel/other-product.txt"} if foreign else set()
+        allowed = set()
+        if case["foreign"]:
+            allowed |= {"ProgramData/Korvanel", "ProgramData/Korvanel/other-product.txt"}
+        if case["preseed"]:
+            allowed |= {os.path.dirname(ostrel), ostrel, os.path.join(ostrel, INI)}
         expect(left == allowed, f"left after uninstall: {sorted(left - allowed)}"
                                 f"{'; removed: ' + str(sorted(allowed - left)) if allowed - left else ''}")
         keys = mentions_product(p.prefix)
