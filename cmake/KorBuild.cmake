@@ -23,6 +23,37 @@ else()
   add_compile_options(-Wall -Wextra)
 endif()
 
+# What the version resources and the packages say about the product.
+set(KOR_PRODUCT "Korvanel Ostrel")
+set(KOR_COMPANY "Korvanel")
+set(KOR_COPYRIGHT "Copyright (C) 2026 Korvanel")
+
+if(KOR_WINDOWS)
+  enable_language(RC)
+endif()
+
+# kor_shipped_program(target "description")
+#
+# For the programs users get. Windows: a version resource (shown in the
+# file's properties) with the project version, the product and company names
+# and the description; the presentation keeps its own resource script
+# untouched, this is a separate script linked beside it. Linux: the hardening
+# Debian expects of packaged programs (checked buffer functions, stack
+# protector, read-only relocations bound at start).
+function(kor_shipped_program target description)
+  if(KOR_NATIVE)
+    target_compile_definitions(${target} PRIVATE $<$<NOT:$<CONFIG:Debug>>:_FORTIFY_SOURCE=2>)
+    target_compile_options(${target} PRIVATE -fstack-protector-strong)
+    target_link_options(${target} PRIVATE -Wl,-z,relro -Wl,-z,now)
+    return()
+  endif()
+  set(KOR_VERSION_PROGRAM ${target})
+  set(KOR_VERSION_DESCRIPTION "${description}")
+  set(rc ${CMAKE_CURRENT_BINARY_DIR}/${target}_version.rc)
+  configure_file(${CMAKE_SOURCE_DIR}/cmake/version.rc.in ${rc} @ONLY)
+  target_sources(${target} PRIVATE ${rc})
+endfunction()
+
 set(KOR_SANITIZE_FLAGS -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
 
 # kor_unit_test(NAME name SOURCES src... [INCLUDES dir...] [LIBS lib...] [LABELS label...])

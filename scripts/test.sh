@@ -1,6 +1,6 @@
 #!/bin/sh
 # The test command: sets up the machine, builds all three presets and runs every
-# test (labels unit, posix, wine, gui, artefacts). Fails when anything fails.
+# test (labels unit, posix, wine, gui, artefacts, package). Fails when anything fails.
 set -e
 cd "$(dirname "$0")/.."
 scripts/setup.sh

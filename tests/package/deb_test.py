@@ -1,0 +1,160 @@
+"""The Debian package, as an administrator installs, uses and removes it.
+
+Runs as root only, and only on a machine without the package and without a
+setting in /etc/Korvanel (it would change them): otherwise it is skipped,
+saying why. It leaves the machine as it found it: the package is purged on
+every way out.
+
+Steps: lintian reports no errors; dpkg -i; Korwipe from the PATH erases a
+file; man -w finds Korwipe(1); the setting is in place, one 0 byte, open to
+the group users; a changed setting survives a reinstallation and a remove;
+purge leaves no file of the package and no setting.
+"""
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+
+import artefact
+
+PACKAGE = "korvanel-ostrel"
+SETTING = "/etc/Korvanel/Ostrel/config.cfg"
+OUR_FOLDERS = ["/usr/libexec/korvanel-ostrel", "/usr/share/doc/korvanel-ostrel", "/etc/Korvanel"]
+ENV = dict(os.environ, DEBIAN_FRONTEND="noninteractive", LC_ALL="C")
+
+
+class Failed(Exception):
+    pass
+
+
+def expect(condition, message):
+    if not condition:
+        raise Failed(message)
+
+
+def run(args, **kw):
+    return subprocess.run(args, capture_output=True, text=True, env=ENV, **kw)
+
+
+def dpkg_status():
+    r = run(["dpkg-query", "-W", "-f=${Status}", PACKAGE])
+    return r.stdout.strip() if r.returncode == 0 else ""
+
+
+def skip(reason):
+    print("SKIP:", reason)
+    sys.exit(artefact.SKIP)
+
+
+def users_acl(path):
+    """The access of the group users on path as getfacl shows it ('rw-'), the
+    effective one after the mask; None without such an entry."""
+    out = run(["getfacl", "-p", "-c", "-E", path], check=True).stdout.split()
+    for entry in out:
+        if entry.startswith("group:users:"):
+            return entry.split(":")[2]
+    return None
+
+
+def acl_supported(folder):
+    """True when the file system of folder keeps access lists."""
+    fd, probe = tempfile.mkstemp(dir=folder, prefix=".kor-acl-probe-")
+    os.close(fd)
+    try:
+        return run(["setfacl", "-m", "g:users:rw", probe]).returncode == 0
+    finally:
+        os.unlink(probe)
+
+
+def install(deb, what):
+    r = run(["dpkg", "-i", deb])
+    expect(r.returncode == 0, f"{what}: dpkg -i failed: {r.stdout}{r.stderr}")
+    expect(dpkg_status() == "install ok installed", f"{what}: status {dpkg_status()!r}")
+
+
+def check_setting(content, acl):
+    expect(os.path.isfile(SETTING), f"{SETTING} is not there")
+    got = open(SETTING, "rb").read()
+    expect(got == content, f"{SETTING} holds {got!r}, expected {content!r}")
+    if acl:
+        expect(users_acl(SETTING) == "rw-", f"{SETTING}: group users has {users_acl(SETTING)!r}, not rw-")
+
+
+def check_use(scratch):
+    korwipe = shutil.which("Korwipe", path=ENV.get("PATH", "/usr/bin:/bin"))
+    expect(korwipe == "/usr/bin/Korwipe", f"Korwipe on the PATH is {korwipe!r}")
+    victim = os.path.join(scratch, "victim.bin")
+    with open(victim, "wb") as f:
+        f.write(os.urandom(3000))
+    r = run(["Korwipe", "victim.bin"], cwd=scratch, timeout=60)
+    expect(r.returncode == 0 and r.stdout == "done.\n", f"Korwipe: exit code {r.returncode}, {r.stdout!r}")
+    expect(not os.listdir(scratch), f"Korwipe left {os.listdir(scratch)}")
+
+    r = run(["man", "-w", "Korwipe"])
+    expect(r.stdout.strip() == "/usr/share/man/man1/Korwipe.1.gz", f"man -w Korwipe: {r.stdout!r}{r.stderr!r}")
+    page = run(["man", "-P", "cat", "Korwipe"]).stdout
+    for part in ("EXIT STATUS", "/etc/Korvanel/Ostrel/config.cfg", "Korwipe -d"):
+        expect(part in page, f"the manual page lacks {part!r}")
+
+
+def main():
+    if os.geteuid() != 0:
+        skip("the Debian package test installs a package: run it as root")
+    if dpkg_status():
+        skip(f"{PACKAGE} is known to dpkg here ({dpkg_status()}); the test would change it")
+    for path in ["/usr/bin/Korwipe", "/etc/Korvanel"]:
+        if os.path.lexists(path):
+            skip(f"{path} exists; the test would change it")
+
+    work = tempfile.mkdtemp(prefix="kor-deb-")
+    installed = False
+    try:
+        deb = artefact.make("deb", work)
+        r = run(["lintian", "--fail-on", "error", deb])
+        print(r.stdout, end="")
+        expect(r.returncode == 0, f"lintian reports errors: {r.stdout}{r.stderr}")
+
+        acl = acl_supported("/etc")
+        install(deb, "first installation")
+        installed = True
+        files = [f for f in run(["dpkg", "-L", PACKAGE], check=True).stdout.split("\n") if f]
+        scratch = os.path.join(work, "scratch")
+        os.makedirs(scratch)
+        check_use(scratch)
+        check_setting(b"\0", acl)
+
+        # The administrator's setting, written in place (as an editor that
+        # keeps the file would), survives a reinstallation and a remove.
+        with open(SETTING, "r+b") as f:
+            f.write(b"\x03")
+        install(deb, "reinstallation")
+        check_setting(b"\x03", acl)
+        r = run(["dpkg", "--remove", PACKAGE])
+        expect(r.returncode == 0, f"dpkg --remove: {r.stdout}{r.stderr}")
+        check_setting(b"\x03", False)
+
+        r = run(["dpkg", "--purge", PACKAGE])
+        expect(r.returncode == 0, f"dpkg --purge: {r.stdout}{r.stderr}")
+        installed = False
+        # Shared folders such as /usr/bin stay; the package's files and its
+        # own folders must not.
+        left = [f for f in files if os.path.lexists(f) and not os.path.isdir(f)]
+        left += [f for f in OUR_FOLDERS if os.path.lexists(f)]
+        expect(not left, f"left after purge: {left}")
+        expect(dpkg_status() == "", f"dpkg still knows the package: {dpkg_status()!r}")
+        print(f"{os.path.basename(deb)}: lintian clean of errors, installed, used, reinstalled, purged")
+        return 0
+    except Failed as e:
+        print("FAIL:", e)
+        return 1
+    finally:
+        if installed or dpkg_status():
+            run(["dpkg", "--purge", PACKAGE])
+        # There was no /etc/Korvanel before (or the test would not have run):
+        # a purge that failed to remove the setting must not leave it.
+        shutil.rmtree("/etc/Korvanel", ignore_errors=True)
+        shutil.rmtree(work, ignore_errors=True)
+
+
+sys.exit(main())

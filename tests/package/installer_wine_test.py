@@ -1,0 +1,291 @@
+"""Installs, uses, upgrades and removes a Windows installer under Wine, in a
+prefix of its own, as an administrator would with /S.
+
+usage: installer_wine_test.py win64|win32|win32_on_win64
+
+  win64           the 64-bit installer of the win64 build, 64-bit prefix
+  win32           the shipped 32-bit installer, 32-bit prefix (WINEARCH=win32)
+  win32_on_win64  the shipped 32-bit installer on 64-bit Windows: the 32-bit
+                  program files folder and the 32-bit registry view; and an
+                  administrator's own ini in the folder before the first
+                  install, which the installer and the uninstaller keep
+
+Steps: silent install; files, shortcut and registration; config.cfg placed
+from the installed "Tavisk Sleeper.ini"; the installed Korwipe.exe erases a
+file; an edited ini and a second install over the first (programs replaced,
+ini kept and placed again); silent uninstall as the registration says; then,
+after a restart of the prefix (which deletes what was left for a restart),
+nothing of the installer remains. The 32-bit cases are skipped where the
+kernel cannot run 32-bit programs.
+"""
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+
+import artefact
+from wine import WinePrefix
+
+WINE32 = "/usr/lib/wine/wine"
+WINE64 = "/usr/lib/wine/wine64"
+WINESERVER = "/usr/lib/wine/wineserver"
+UNINSTALL = r"Microsoft\Windows\CurrentVersion\Uninstall\KorvanelOstrel"
+SHORTCUT = "ProgramData/Microsoft/Windows/Start Menu/Programs/Korvanel Ostrel Presentation.lnk"
+INI = "Tavisk Sleeper.ini"
+PROGRAMS = {"Korwipe.exe": "wipe/Korwipe.exe", "presentation.exe": "presentation/presentation.exe",
+            "cfgsetup.exe": "setup/cfgsetup.exe"}
+
+# kind: the installer; arch, loader: the prefix; files: the program files
+# folder; key: the registration, relative to HKLM. foreign: a file of another
+# product shares the company's ProgramData folder at uninstall time (it must
+# stay, and the folder with it). preseed: the administrator put an ini of
+# their own into the folder before the first install (the installer keeps it
+# and so does the uninstaller).
+CASES = {
+    "win64": dict(kind="setup64", arch="win64", loader=WINE64, files="Program Files",
+                  key="Software\\" + UNINSTALL, foreign=True, preseed=None),
+    "win32": dict(kind="setup32", arch="win32", loader=WINE32, files="Program Files",
+                  key="Software\\" + UNINSTALL, foreign=False, preseed=None),
+    "win32_on_win64": dict(kind="setup32", arch="win64", loader=WINE64, files="Program Files (x86)",
+                           key="Software\\Wow6432Node\\" + UNINSTALL, foreign=False, preseed=b"\x04"),
+}
+
+
+class Failed(Exception):
+    pass
+
+
+def expect(condition, message):
+    if not condition:
+        raise Failed(message)
+
+
+def skip_unless_32bit_runs():
+    """Exits with ctest's skip code, saying why, where 32-bit Wine cannot run."""
+    if not os.path.exists(WINE32):
+        print(f"SKIP: no 32-bit Wine loader {WINE32} (wine32:i386 is not installed)")
+        sys.exit(artefact.SKIP)
+    try:
+        r = subprocess.run([WINE32, "--version"], capture_output=True, timeout=60)
+        runs = r.returncode == 0
+    except OSError:
+        runs = False
+    if not runs:
+        print(f"SKIP: this kernel does not run 32-bit programs ({WINE32} cannot start)")
+        sys.exit(artefact.SKIP)
+
+
+class Prefix:
+    """A private prefix of the given architecture. The 64-bit one is copied
+    from the run's template (WinePrefix); a 32-bit one is made afresh."""
+
+    def __init__(self, arch, loader):
+        self.loader = loader
+        self.arch = arch
+        if arch == "win64":
+            self.wp = WinePrefix("kor-pkg")
+            self.root, self.prefix = self.wp.root, self.wp.prefix
+        else:
+            self.wp = None
+            self.root = tempfile.mkdtemp(prefix="kor-pkg32-")
+            self.prefix = os.path.join(self.root, "prefix")
+            os.makedirs(self.prefix)
+        self.drive_c = os.path.join(self.prefix, "drive_c")
+        self.scratch = os.path.join(self.root, "scratch")
+        os.makedirs(self.scratch, exist_ok=True)
+        if not self.wp:
+            self.run(["wineboot", "-i"], timeout=300)
+            expect(os.path.exists(os.path.join(self.prefix, "system.reg")), "32-bit prefix not created")
+
+    def env(self):
+        env = dict(os.environ, WINEPREFIX=self.prefix, WINEDEBUG="-all", WINEARCH=self.arch)
+        # No Mono or Gecko installers, and no desktop menu entries in the
+        # user's home for the Start menu shortcut.
+        env["WINEDLLOVERRIDES"] = "mscoree,mshtml=;winemenubuilder.exe=d"
+        return env
+
+    def run(self, args, timeout=180):
+        p = subprocess.run([self.loader] + args, cwd=self.scratch, env=self.env(),
+                           capture_output=True, timeout=timeout)
+        self.wait_idle()
+        return p.returncode, p.stdout.decode("latin-1")
+
+    def wait_idle(self):
+        """Every process of the prefix has ended and the server has saved the
+        registry (it does so when it exits)."""
+        subprocess.run([WINESERVER, "-w"], env=self.env(), timeout=240, check=False)
+
+    def close(self):
+        if self.wp:
+            self.wp.close()
+            return
+        subprocess.run([WINESERVER, "-k"], env=self.env(), capture_output=True, timeout=60, check=False)
+        subprocess.run([WINESERVER, "-w"], env=self.env(), capture_output=True, timeout=60, check=False)
+        shutil.rmtree(self.root, ignore_errors=True)
+
+
+def files_of(top):
+    """Every file and folder under top, relative, as a set."""
+    found = set()
+    for folder, dirs, files in os.walk(top):
+        for name in dirs + files:
+            found.add(os.path.relpath(os.path.join(folder, name), top))
+    return found
+
+
+def registry(prefix, key):
+    """The values of one HKLM key from the prefix's system.reg (None when the
+    key is absent): strings as str, dwords as int."""
+    header = "[" + key.replace("\\", "\\\\") + "]"
+    lines = open(os.path.join(prefix, "system.reg"), encoding="latin-1").read().split("\n")
+    for i, line in enumerate(lines):
+        if line.split("] ")[0] + "]" == header:
+            values = {}
+            for entry in lines[i + 1:]:
+                if not entry:
+                    break
+                m = re.match(r'"((?:[^"\\]|\\.)*)"=(?:"((?:[^"\\]|\\.)*)"|dword:([0-9a-f]{8}))$', entry)
+                if m:
+                    unescape = lambda s: re.sub(r"\\(.)", r"\1", s)
+                    values[unescape(m.group(1))] = (unescape(m.group(2)) if m.group(2) is not None
+                                                    else int(m.group(3), 16))
+            return values
+    return None
+
+
+def mentions_product(prefix):
+    """Registry keys of the prefix that still name the product."""
+    found = []
+    for hive in ("system.reg", "user.reg"):
+        for line in open(os.path.join(prefix, hive), encoding="latin-1"):
+            if line.startswith("[") and "Korvanel" in line:
+                found.append(f"{hive}: {line.split(']')[0]}]")
+    return found
+
+
+def check_installed(p, case, version, ini_bytes):
+    program_files, key = case["files"], case["key"]
+    folder = os.path.join(p.drive_c, program_files, "Korvanel", "Ostrel")
+    expect(os.path.isdir(folder), f"no folder {folder}")
+    present = set(os.listdir(folder))
+    expect(present == set(PROGRAMS) | {INI, "uninstall.exe"}, f"install folder holds {sorted(present)}")
+    for name, relative in PROGRAMS.items():
+        same = open(os.path.join(folder, name), "rb").read() == \
+            open(os.path.join(artefact.BUILD, relative), "rb").read()
+        expect(same, f"installed {name} is not the build's {relative}")
+    expect(open(os.path.join(folder, INI), "rb").read() == ini_bytes, f"installed {INI} is not {ini_bytes!r}")
+
+    # cfgsetup ran from the install folder: it placed that folder's ini.
+    placed = os.path.join(p.drive_c, "ProgramData", "Korvanel", "Ostrel", "config.cfg")
+    expect(os.path.isfile(placed), "config.cfg not placed: cfgsetup did not run")
+    expect(open(placed, "rb").read() == ini_bytes, f"config.cfg holds {open(placed, 'rb').read()!r}, "
+                                                   f"not the installed ini's {ini_bytes!r}")
+
+    lnk = os.path.join(p.drive_c, SHORTCUT)
+    expect(os.path.isfile(lnk), "no Start menu shortcut for all users")
+    target = f"{program_files}\\Korvanel\\Ostrel\\presentation.exe"
+    data = open(lnk, "rb").read()
+    expect(target.encode() in data or target.encode("utf-16-le") in data, f"shortcut does not lead to {target}")
+
+    values = registry(p.prefix, key)
+    expect(values is not None, f"no registration under HKLM\\{key}")
+    windows_folder = f"C:\\{program_files}\\Korvanel\\Ostrel"
+    uninstaller = f'"{windows_folder}\\uninstall.exe"'
+    wanted = {"DisplayName": "Korvanel Ostrel", "Publisher": "Korvanel", "DisplayVersion": version,
+              "InstallLocation": windows_folder, "UninstallString": uninstaller,
+              "QuietUninstallString": uninstaller + " /S",
+              "DisplayIcon": f"{windows_folder}\\presentation.exe,0",
+              "IniPlaced": 0 if case["preseed"] else 1}
+    for name, want in wanted.items():
+        expect(values.get(name) == want, f"registration {name} is {values.get(name)!r}, expected {want!r}")
+    kib = sum(os.path.getsize(os.path.join(folder, n)) for n in present) // 1024
+    size = values.get("EstimatedSize")
+    expect(isinstance(size, int) and abs(size - kib) <= 8, f"EstimatedSize {size!r}, folder holds {kib} KiB")
+    return folder
+
+
+def check_korwipe_erases(p, folder):
+    victim = os.path.join(p.scratch, "victim.bin")
+    with open(victim, "wb") as f:
+        f.write(os.urandom(3000))
+    rc, out = p.run([os.path.join(folder, "Korwipe.exe"), "victim.bin"])
+    expect(rc == 0 and "done." in out, f"installed Korwipe.exe: exit code {rc}, output {out!r}")
+    expect(not os.path.exists(victim) and not os.listdir(p.scratch), "Korwipe left files behind")
+
+
+def main():
+    name = sys.argv[1]
+    case = CASES[name]
+    if case["loader"] == WINE32 or case["kind"] == "setup32":
+        skip_unless_32bit_runs()
+    version = artefact.project_version()
+    out = tempfile.mkdtemp(prefix="kor-pkg-out-")
+    p = None
+    try:
+        installer = artefact.make(case["kind"], out)
+        p = Prefix(case["arch"], case["loader"])
+        p.wait_idle()
+        files_before = files_of(p.drive_c)
+        ostrel = os.path.join(case["files"], "Korvanel", "Ostrel")
+        if case["preseed"]:
+            os.makedirs(os.path.join(p.drive_c, ostrel))
+            with open(os.path.join(p.drive_c, ostrel, INI), "wb") as f:
+                f.write(case["preseed"])
+
+        rc, _ = p.run([installer, "/S"])
+        expect(rc == 0, f"silent install: exit code {rc}")
+        first_ini = case["preseed"] or open(os.path.join(artefact.BUILD, "setup", INI), "rb").read()
+        folder = check_installed(p, case, version, first_ini)
+        check_korwipe_erases(p, folder)
+
+        # An administrator sets two passes in the installed ini; an older
+        # presentation.exe stands for the earlier version being upgraded.
+        with open(os.path.join(folder, INI), "wb") as f:
+            f.write(b"\x02")
+        with open(os.path.join(folder, "presentation.exe"), "wb") as f:
+            f.write(b"MZ an older build")
+        rc, _ = p.run([installer, "/S"])
+        expect(rc == 0, f"second install: exit code {rc}")
+        check_installed(p, case, version, b"\x02")
+
+        if case["foreign"]:
+            other = os.path.join(p.drive_c, "ProgramData", "Korvanel", "other-product.txt")
+            with open(other, "w") as f:
+                f.write("not ours")
+        quiet = registry(p.prefix, case["key"])["QuietUninstallString"]
+        m = re.fullmatch(r'"([^"]+)" (/S)', quiet)
+        expect(m is not None, f"QuietUninstallString {quiet!r}")
+        rc, _ = p.run([m.group(1), m.group(2)])
+        expect(rc == 0, f"silent uninstall: exit code {rc}")
+        # NSIS runs its uninstaller from a copy in a folder of the temporary
+        # folder, left for deletion at the next restart; restarting the
+        # prefix deletes the copy. Wine's restart tries the folder before the
+        # file in it, so the empty folder may stay, as any temporary folder.
+        p.run(["wineboot", "-r"])
+
+        left = {f for f in files_of(p.drive_c) - files_before
+                if not (re.fullmatch(r"users/[^/]+/Temp/~nsu\d*\.tmp", f)
+                        and not os.listdir(os.path.join(p.drive_c, f)))}
+        allowed = set()
+        if case["foreign"]:
+            allowed |= {"ProgramData/Korvanel", "ProgramData/Korvanel/other-product.txt"}
+        if case["preseed"]:
+            allowed |= {os.path.dirname(ostrel), ostrel, os.path.join(ostrel, INI)}
+        expect(left == allowed, f"left after uninstall: {sorted(left - allowed)}"
+                                f"{'; removed: ' + str(sorted(allowed - left)) if allowed - left else ''}")
+        keys = mentions_product(p.prefix)
+        expect(not keys, f"registry keys left: {keys}")
+        print(f"{name}: {os.path.basename(installer)} installed, used, upgraded and removed")
+        return 0
+    except Failed as e:
+        print(f"FAIL ({name}): {e}")
+        return 1
+    finally:
+        if p:
+            p.close()
+        shutil.rmtree(out, ignore_errors=True)
+
+
+sys.exit(main())
