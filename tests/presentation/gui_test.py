@@ -1,4 +1,5 @@
-"""The 64-bit presentation.exe under Xvfb and Wine, used as a user would.
+"""presentation.exe (the win64 build, or the shipped win32 one under 32-bit Wine)
+under Xvfb and Wine, used as a user would.
 
 usage: gui_test.py play|damaged PRESENTATION_EXE PROBE_EXE PREVIEW_EXE
 
