@@ -2,6 +2,9 @@
 #
 # KOR_NATIVE  true for the Linux host build, KOR_WINDOWS for both MinGW builds.
 # KOR_WINE_TESTS  true for the build whose programs the Wine tests run (win64).
+# KOR_WINE32_TESTS  true for the shipped 32-bit build (win32), whose programs the
+#   "wine32" tests run under 32-bit Wine (loader KOR_WINE32_LOADER, win32
+#   prefixes); they skip themselves where 32-bit programs cannot run.
 
 find_program(KOR_PYTHON NAMES python3 REQUIRED)
 
@@ -13,13 +16,16 @@ if(WIN32)
   add_compile_options(-Wall -Wextra)
   if(CMAKE_SIZEOF_VOID_P EQUAL 8)
     set(KOR_WINE_TESTS TRUE)
+    set(KOR_WINE32_TESTS FALSE)
   else()
     set(KOR_WINE_TESTS FALSE)
+    set(KOR_WINE32_TESTS TRUE)
   endif()
 else()
   set(KOR_WINDOWS FALSE)
   set(KOR_NATIVE TRUE)
   set(KOR_WINE_TESTS FALSE)
+  set(KOR_WINE32_TESTS FALSE)
   add_compile_options(-Wall -Wextra)
 endif()
 
@@ -91,7 +97,8 @@ endfunction()
 #
 # Registers an integration test written in Python (standard library only).
 # WINE tests share one template Wine prefix per ctest run (fixture
-# "wineprefix"), which each test copies into a prefix of its own.
+# "wineprefix"), which each test copies into a prefix of its own. In the win32
+# build they run under 32-bit Wine instead (see kor_wine32_test_env).
 function(kor_py_test)
   cmake_parse_arguments(T "WINE" "NAME;SCRIPT;LABEL;TIMEOUT" "ARGS" ${ARGN})
   if(NOT T_TIMEOUT)
@@ -101,13 +108,21 @@ function(kor_py_test)
   set(env "PYTHONPATH=${CMAKE_SOURCE_DIR}/tests/harness;PYTHONDONTWRITEBYTECODE=1;KOR_SOURCE_DIR=${CMAKE_SOURCE_DIR};KOR_BUILD_DIR=${CMAKE_BINARY_DIR}")
   if(T_WINE)
     list(APPEND env "KOR_WINE_TEMPLATE=${CMAKE_BINARY_DIR}/wine-template")
-    set_tests_properties(${T_NAME} PROPERTIES FIXTURES_REQUIRED wineprefix)
+    if(KOR_WINE32_TESTS)
+      kor_wine32_test_env(${T_NAME} env)
+    else()
+      set_tests_properties(${T_NAME} PROPERTIES FIXTURES_REQUIRED wineprefix)
+    endif()
   endif()
   set_tests_properties(${T_NAME} PROPERTIES LABELS "${T_LABEL}" TIMEOUT ${T_TIMEOUT} ENVIRONMENT "${env}")
 endfunction()
 
 # The template Wine prefix: made once per ctest run, removed at its end.
 function(kor_wine_fixture)
+  if(KOR_WINE32_TESTS)
+    kor_wine32_fixture()
+    return()
+  endif()
   if(TEST kor_wine_prefix_setup)
     return()
   endif()
@@ -117,6 +132,34 @@ function(kor_wine_fixture)
     COMMAND ${KOR_PYTHON} ${CMAKE_SOURCE_DIR}/tests/harness/wine.py remove-template ${CMAKE_BINARY_DIR}/wine-template)
   set_tests_properties(kor_wine_prefix_setup PROPERTIES FIXTURES_SETUP wineprefix LABELS "wine;gui" TIMEOUT 300)
   set_tests_properties(kor_wine_prefix_cleanup PROPERTIES FIXTURES_CLEANUP wineprefix LABELS "wine;gui" TIMEOUT 120)
+endfunction()
+
+# ---- 32-bit Wine (win32 build, label "wine32") -----------------------------
+# The same test scripts as the 64-bit ones, told through the environment to
+# use the 32-bit loader and win32 prefixes, with a template of their own
+# (fixture "wineprefix32", in this build folder). Where the loader cannot run,
+# the harness prints "SKIP: <why>" and exits with 77: skipped, not passed.
+set(KOR_WINE32_LOADER /usr/lib/wine/wine CACHE FILEPATH "32-bit Wine loader for the wine32 tests")
+
+function(kor_wine32_test_env name env_var)
+  set(env ${${env_var}})
+  list(APPEND env "KOR_WINE_LOADER=${KOR_WINE32_LOADER}" "KOR_WINE_ARCH=win32")
+  set(${env_var} ${env} PARENT_SCOPE)
+  set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wineprefix32 SKIP_RETURN_CODE 77)
+endfunction()
+
+function(kor_wine32_fixture)
+  if(TEST kor_wine32_prefix_setup)
+    return()
+  endif()
+  set(script ${CMAKE_SOURCE_DIR}/tests/harness/wine.py)
+  set(env "KOR_WINE_LOADER=${KOR_WINE32_LOADER}" "KOR_WINE_ARCH=win32")
+  add_test(NAME kor_wine32_prefix_setup COMMAND ${KOR_PYTHON} ${script} make-template ${CMAKE_BINARY_DIR}/wine-template)
+  add_test(NAME kor_wine32_prefix_cleanup COMMAND ${KOR_PYTHON} ${script} remove-template ${CMAKE_BINARY_DIR}/wine-template)
+  set_tests_properties(kor_wine32_prefix_setup PROPERTIES FIXTURES_SETUP wineprefix32 LABELS wine32
+    TIMEOUT 300 SKIP_RETURN_CODE 77 ENVIRONMENT "${env}")
+  set_tests_properties(kor_wine32_prefix_cleanup PROPERTIES FIXTURES_CLEANUP wineprefix32 LABELS wine32
+    TIMEOUT 120 ENVIRONMENT "${env}")
 endfunction()
 
 # Adds every direct subfolder of the current source folder that has a

@@ -1,4 +1,14 @@
-"""Runs the 64-bit Windows programs under Wine for the integration tests.
+"""Runs the Windows programs under Wine for the integration tests.
+
+The loader and the prefix architecture come from the environment that ctest
+sets: KOR_WINE_LOADER and KOR_WINE_ARCH (by default the 64-bit loader and a
+win64 prefix, which run the win64 build; the win32 build's tests name the
+32-bit loader /usr/lib/wine/wine and win32 prefixes).
+
+When the loader cannot run here (32-bit Wine needs a kernel that runs 32-bit
+programs, and the wine32:i386 package), the prefix maker and every test say
+why on one line starting with "SKIP:" and exit with SKIP_EXIT (77), which
+ctest counts as skipped for the tests that declare it.
 
 Each test gets a scratch folder and a Wine prefix of its own. Making a prefix
 from nothing takes several seconds, so one template prefix is made per ctest
@@ -15,8 +25,50 @@ import sys
 import tempfile
 import time
 
-WINE = "/usr/lib/wine/wine64"
+WINE = os.environ.get("KOR_WINE_LOADER") or "/usr/lib/wine/wine64"
+ARCH = os.environ.get("KOR_WINE_ARCH") or "win64"
+# One server for both architectures: Debian's script starts the 64-bit one
+# where it is installed, which serves 32-bit programs and win32 prefixes too.
 WINESERVER = "/usr/lib/wine/wineserver"
+SKIP_EXIT = 77
+
+_why_not = []
+
+
+def unavailable():
+    """Why the loader cannot run on this machine, or None when it can.
+    Starting it (its --version) is the test: a kernel without 32-bit
+    support refuses the 32-bit loader with "Exec format error"."""
+    if not _why_not:
+        _why_not.append(_probe())
+    return _why_not[0]
+
+
+def _probe():
+    bits = "32-bit" if ARCH == "win32" else "64-bit"
+    package = "wine32:i386" if ARCH == "win32" else "wine64"
+    if not os.path.exists(WINE):
+        return f"{bits} Wine is not installed here: no loader {WINE} (package {package})"
+    try:
+        p = subprocess.run([WINE, "--version"], stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                           timeout=60)
+    except OSError as e:
+        return (f"the {bits} Wine loader {WINE} cannot be started: {e.strerror}"
+                f" (this kernel does not run {bits} programs)")
+    except subprocess.TimeoutExpired:
+        return f"the {bits} Wine loader {WINE} did not answer --version within 60 s"
+    if p.returncode != 0:
+        return (f"the {bits} Wine loader {WINE} fails: exit code {p.returncode}, "
+                f"{p.stdout.decode('latin-1').strip()[-300:]!r}")
+    return None
+
+
+def skip_unless_available():
+    """Ends the process with SKIP_EXIT and the reason when Wine cannot run here."""
+    why = unavailable()
+    if why:
+        print("SKIP:", why, flush=True)
+        sys.exit(SKIP_EXIT)
 
 
 class Result:
@@ -37,7 +89,7 @@ def _env(prefix, extra=None):
     env = dict(os.environ)
     env["WINEPREFIX"] = prefix
     env["WINEDEBUG"] = "-all"
-    env["WINEARCH"] = "win64"
+    env["WINEARCH"] = ARCH
     # No Mono or Gecko installers: the programs under test need neither.
     env["WINEDLLOVERRIDES"] = "mscoree,mshtml="
     if extra:
@@ -51,14 +103,28 @@ def _boot(prefix):
     subprocess.run([WINESERVER, "-w"], env=_env(prefix), timeout=240, check=False)
 
 
+def prefix_arch(path):
+    """The architecture a prefix was made for (its system.reg's "#arch=" line)."""
+    try:
+        with open(os.path.join(path, "system.reg"), encoding="latin-1") as f:
+            for line in f:
+                if line.startswith("#arch="):
+                    return line[6:].strip()
+    except OSError:
+        pass
+    return None
+
+
 def make_template(path):
-    if os.path.exists(os.path.join(path, "system.reg")):
+    skip_unless_available()
+    if os.path.exists(os.path.join(path, "system.reg")) and prefix_arch(path) == ARCH:
         return
     shutil.rmtree(path, ignore_errors=True)
     os.makedirs(path)
     _boot(path)
-    if not os.path.exists(os.path.join(path, "system.reg")):
-        raise SystemExit("wine prefix could not be created in " + path)
+    if prefix_arch(path) != ARCH:
+        raise SystemExit(f"a {ARCH} Wine prefix could not be created in {path} "
+                         f"(system.reg says {prefix_arch(path)!r})")
 
 
 def remove_template(path):
@@ -71,12 +137,13 @@ class WinePrefix:
     """A private Wine prefix and scratch folder, removed on exit."""
 
     def __init__(self, name="kor"):
+        skip_unless_available()
         self.root = tempfile.mkdtemp(prefix=name + "-")
         self.prefix = os.path.join(self.root, "prefix")
         self.scratch = os.path.join(self.root, "scratch")
         os.makedirs(self.scratch)
         template = os.environ.get("KOR_WINE_TEMPLATE")
-        if template and not os.path.exists(os.path.join(template, "system.reg")):
+        if template and prefix_arch(template) != ARCH:
             make_template(template)
         if template:
             shutil.copytree(template, self.prefix, symlinks=True)
@@ -96,6 +163,10 @@ class WinePrefix:
 
     @property
     def system32(self):
+        # The system folder of the prefix's own architecture: system32 both
+        # for 64-bit programs in a win64 prefix and for 32-bit programs in a
+        # win32 prefix (only a 32-bit program in a win64 prefix would be sent
+        # to syswow64).
         return os.path.join(self.prefix, "drive_c", "windows", "system32")
 
     def env(self, extra=None):

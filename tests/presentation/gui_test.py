@@ -1,9 +1,11 @@
-"""The 64-bit presentation.exe under Xvfb and Wine, used as a user would.
+"""presentation.exe (the win64 build, or the shipped win32 one under 32-bit Wine)
+under Xvfb and Wine, used as a user would.
 
 usage: gui_test.py play|damaged PRESENTATION_EXE PROBE_EXE PREVIEW_EXE
 
-play     the program as shipped: background, end question, the final picture,
-         No, the close box, the menu, Restart and Exit
+play     the program as shipped: the common controls its manifest asks for,
+         background, end question, the final picture, No, the close box, the
+         menu, Restart and Exit
 damaged  the program built with MBM 103 corrupt and MBM 107 and 121 missing:
          one error box for each of the two pictures, the plain backdrop
          colour as background, and the story played without those pictures
@@ -27,7 +29,7 @@ import sys
 import tempfile
 import time
 
-from wine import WINE, WINESERVER, WinePrefix
+from wine import ARCH, WINE, WINESERVER, WinePrefix
 
 TITLE = "Korvanel Ostrel Presentation"
 QUESTION = "The presentation has ended. Replay it in the slow motion?"
@@ -318,6 +320,21 @@ def window_geometry(s):
     return (left, top, right, bottom), (full_w, full_h)
 
 
+def check_common_controls(s):
+    """The program's manifest, of its own architecture, brought the common
+    controls 6 of that architecture (x86 in a win32 prefix, amd64 in a win64
+    one); a missing or mismatched manifest leaves the system's version 5, or
+    stops the program from starting."""
+    rc, out = s.run_probe("modules", TITLE)
+    paths = [line[len("module "):] for line in out.splitlines() if line.startswith("module ")]
+    comctl = [p for p in paths if p.lower().endswith("\\comctl32.dll")]
+    arch = "x86" if ARCH == "win32" else "amd64"
+    want = f"\\winsxs\\{arch}_microsoft.windows.common-controls_6595b64144ccf1df_6.0."
+    if rc != 0 or len(comctl) != 1 or want not in comctl[0].lower():
+        s.fail("common-controls", f"common controls loaded: {comctl or paths}; expected one from {want}")
+    print("common controls from the manifest:", comctl[0])
+
+
 def make_references(s, refs, full_size, without=()):
     """Reference frames and brush, composed off screen by the program's own
     timeline; returns the ticks that repaint."""
@@ -405,6 +422,7 @@ def exit_from_menu(s, at):
 def play(s, refs):
     start(s)
     client, full_size = window_geometry(s)
+    check_common_controls(s)
     left, top, right, bottom = client
     ticks = make_references(s, refs, full_size)
     brush = Brush(os.path.join(refs, "brush.ppm"))

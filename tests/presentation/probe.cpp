@@ -10,9 +10,13 @@
 //                                      for each button
 //                                      "button LEFT TOP RIGHT BOTTOM TEXT"
 //   presentation_probe menu           "menu LEFT TOP RIGHT BOTTOM"
+//   presentation_probe modules TITLE  "module PATH" for each module loaded in
+//                                      the process of the window (which
+//                                      common controls its manifest brought)
 //
 // Exit code 0 when the window was found, 1 when not.
 #include <windows.h>
+#include <psapi.h>
 
 #include <cstdio>
 #include <cstring>
@@ -70,6 +74,38 @@ int menu() {
   return 0;
 }
 
+// Closes a process handle on every way out.
+struct ProcessHandle {
+  HANDLE handle;
+  explicit ProcessHandle(HANDLE h) : handle(h) {}
+  ~ProcessHandle() {
+    if (handle)
+      CloseHandle(handle);
+  }
+  ProcessHandle(const ProcessHandle &) = delete;
+  ProcessHandle &operator=(const ProcessHandle &) = delete;
+};
+
+int modules(const char *title) {
+  HWND found = FindWindowA("Presentation", title);
+  if (!found)
+    return 1;
+  DWORD pid = 0;
+  GetWindowThreadProcessId(found, &pid);
+  ProcessHandle process(OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid));
+  HMODULE loaded[1024];
+  DWORD needed = 0;
+  if (!process.handle || !EnumProcessModules(process.handle, loaded, sizeof loaded, &needed))
+    return 1;
+  DWORD count = needed / sizeof(HMODULE);
+  for (DWORD i = 0; i < count && i < sizeof loaded / sizeof loaded[0]; ++i) {
+    char path[MAX_PATH];
+    if (GetModuleFileNameExA(process.handle, loaded[i], path, sizeof path))
+      std::printf("module %s\n", path);
+  }
+  return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -80,8 +116,10 @@ int main(int argc, char **argv) {
     result = messageBox(argv[2]);
   else if (argc == 2 && !std::strcmp(argv[1], "menu"))
     result = menu();
+  else if (argc == 3 && !std::strcmp(argv[1], "modules"))
+    result = modules(argv[2]);
   else
-    std::fprintf(stderr, "usage: presentation_probe window TITLE | msgbox CAPTION | menu\n");
+    std::fprintf(stderr, "usage: presentation_probe window TITLE | msgbox CAPTION | menu | modules TITLE\n");
   std::fflush(stdout);
   return result;
 }

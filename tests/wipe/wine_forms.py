@@ -1,5 +1,6 @@
-"""Korwipe.exe (64-bit build) under Wine: the command-line forms, their
-messages and exit codes, Windows matching rules and the neutral name."""
+"""Korwipe.exe (the win64 build, or the shipped win32 one under 32-bit Wine)
+under Wine: the command-line forms, their messages and exit codes, Windows
+matching rules and the neutral name."""
 import os
 
 from wine import WinePrefix
