@@ -10,11 +10,17 @@
 //                                      for each button
 //                                      "button LEFT TOP RIGHT BOTTOM TEXT"
 //   presentation_probe menu           "menu LEFT TOP RIGHT BOTTOM"
+//   presentation_probe waitmsgbox CAPTION SECONDS
+//                                      waits (looking every 10 ms) until a
+//                                      message box with that caption exists,
+//                                      prints "found" at once, then as msgbox;
+//                                      for timing when the box comes
 //
 // Exit code 0 when the window was found, 1 when not.
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -60,6 +66,18 @@ int messageBox(const char *caption) {
   return 0;
 }
 
+int waitMessageBox(const char *caption, DWORD seconds) {
+  const DWORD start = GetTickCount();
+  while (!FindWindowA("#32770", caption)) {
+    if (GetTickCount() - start > seconds * 1000)
+      return 1;
+    Sleep(10);
+  }
+  std::printf("found\n");
+  std::fflush(stdout);
+  return messageBox(caption);
+}
+
 int menu() {
   HWND found = FindWindowA("#32768", NULL);
   if (!found || !IsWindowVisible(found))
@@ -80,8 +98,11 @@ int main(int argc, char **argv) {
     result = messageBox(argv[2]);
   else if (argc == 2 && !std::strcmp(argv[1], "menu"))
     result = menu();
+  else if (argc == 4 && !std::strcmp(argv[1], "waitmsgbox"))
+    result = waitMessageBox(argv[2], static_cast<DWORD>(std::atoi(argv[3])));
   else
-    std::fprintf(stderr, "usage: presentation_probe window TITLE | msgbox CAPTION | menu\n");
+    std::fprintf(stderr, "usage: presentation_probe window TITLE | msgbox CAPTION | menu"
+                         " | waitmsgbox CAPTION SECONDS\n");
   std::fflush(stdout);
   return result;
 }
