@@ -224,8 +224,16 @@ void averagePixels(const unsigned char* pixels, size_t count, unsigned char* out
 void fitLine(int x0, int y0, int x1, int y1, double* slope, double* intercept);
 void fitQuadratic(int x0, int y0, int x1, int y1, int x2, int y2,
                   double* a, double* b, double* c);
+// For the abscissae -1, 0, 1, 2 each cubic coefficient is the double nearest
+// to its exact value.
 void fitCubic(int x0, int y0, int x1, int y1, int x2, int y2, int x3, int y3,
               double* a, double* b, double* c, double* d);
+// Six times the cubic through (-1, y0), (0, y1), (1, y2), (2, y3): integer
+// coefficients, exact in double. For |y| <= 65025 and a fraction f of up to
+// 11 binary digits (a half, a quarter, ... 1/2048) ((a6 f + b6) f + c6) f + d6
+// is exact, so one division by 6 (or by 6 x opacity) rounds to nearest the
+// exact value, as no evaluation of the thirds in fitCubic's coefficients can.
+void fitCubicSixfold(int y0, int y1, int y2, int y3, double* a6, double* b6, double* c6, double* d6);
 
 // Reverses the 4 bytes of each of count entries in place (T R G B to B G R T).
 void reverseQuadBytes(unsigned char* entries, size_t count);

@@ -2,6 +2,14 @@
 // polynomial interpolation, weighted by opacity, with five-fold supersampling
 // and box averaging where a dimension shrinks below three quarters.
 //
+// A cubic sample is computed from six times the cubic, whose coefficients
+// are integers: its value at f, divided by 6 for the transparency and by 6 x
+// opacity for a colour, then rounded half up. At a fraction such as a half
+// that sum is exact and the one division rounds to nearest, so a sample whose
+// exact value lies on a half rounds the way that value says; with the
+// cubic's own coefficients (thirds, inexact in double) it could come out a
+// unit lower.
+//
 // Speed without changing a bit of the result. Where a sample falls depends
 // only on its index, so each pass works out once which segment and fraction
 // every sample has (LinePlan). The coefficients of a segment depend only on
@@ -42,7 +50,8 @@ struct Buffer {
 
 // The polynomials of one segment: per channel (T, then the premultiplied
 // colours) the coefficients of a cubic a, b, c, d, of a parabola in b, c, d,
-// of a line in c, d.
+// of a line in c, d. A cubic is held six times over (fitCubicSixfold), in
+// integers, and its value divided by 6 where it is used (kScale).
 struct Segment {
   double coef[4][4];
   int degree;       // 1, 2 or 3
@@ -117,7 +126,16 @@ unsigned char clampFloor(double v) {
   return static_cast<unsigned char>(v);
 }
 
-// The polynomial at f, in the evaluation order the results are defined by.
+// The factor by which a segment's polynomial is held: the cubic's own
+// coefficients have thirds, six times them are integers. Dividing by 6 is
+// folded into the one division a colour channel makes anyway (by 6 x
+// opacity); transparency makes one of its own. Lines and parabolas have
+// coefficients in halves, exact as they are, and 1 changes nothing for them.
+template <int Degree>
+constexpr double kScale = Degree == 3 ? 6.0 : 1.0;
+
+// The (scaled) polynomial at f, in the evaluation order the results are
+// defined by.
 template <int Degree>
 double evaluate(const double* c, double f) {
   if (Degree == 3) return ((c[0] * f + c[1]) * f + c[2]) * f + c[3];
@@ -128,14 +146,19 @@ double evaluate(const double* c, double f) {
 // One interpolated pixel of the segment at position f.
 template <int Degree>
 void evaluatePixelOf(const Segment& segment, double f, unsigned char* out) {
-  unsigned char T = segment.opaque ? 0 : clampFloor(evaluate<Degree>(segment.coef[0], f) + 0.5);
+  unsigned char T = 0;
+  if (!segment.opaque) {
+    double t = evaluate<Degree>(segment.coef[0], f);
+    if constexpr (Degree == 3) t /= kScale<Degree>;
+    T = clampFloor(t + 0.5);
+  }
   out[0] = T;
   if (T == 255) {
     out[1] = out[2] = out[3] = 0;
     return;
   }
-  double opacity = static_cast<double>(255 - T);
-  for (int k = 1; k < 4; ++k) out[k] = clampFloor(evaluate<Degree>(segment.coef[k], f) / opacity + 0.5);
+  double divisor = kScale<Degree> * static_cast<double>(255 - T);
+  for (int k = 1; k < 4; ++k) out[k] = clampFloor(evaluate<Degree>(segment.coef[k], f) / divisor + 0.5);
 }
 
 void evaluatePixel(const Segment& segment, double f, unsigned char* out) {
@@ -161,7 +184,7 @@ void fitWindow(const int32_t* window, int degree, bool atStart, Segment& segment
     double* c = segment.coef[ch];
     auto y = [&](int k) { return window[4 * k + ch]; };
     if (degree == 3) {
-      fitCubic(-1, y(0), 0, y(1), 1, y(2), 2, y(3), &c[0], &c[1], &c[2], &c[3]);
+      fitCubicSixfold(y(0), y(1), y(2), y(3), &c[0], &c[1], &c[2], &c[3]);
     } else if (atStart) {
       fitQuadratic(0, y(0), 1, y(1), 2, y(2), &c[1], &c[2], &c[3]);
     } else {
@@ -252,6 +275,7 @@ void resampleLine(LinePlan& plan, int64_t lineId, const unsigned char* src, unsi
 // back as one word would wait for its byte stores on every column.
 template <int Degree>
 void evaluateRow(const Segment* segments, int64_t width, double f, unsigned char* out) {
+  constexpr double opaqueDivisor = kScale<Degree> * 255.0;
   unsigned char t = 0, r = 0, g = 0, b = 0;
   for (int64_t x = 0; x < width; ++x) {
     const Segment& segment = segments[x];
@@ -259,9 +283,9 @@ void evaluateRow(const Segment* segments, int64_t width, double f, unsigned char
     } else if (segment.opaque) {
       // evaluatePixelOf for a transparency of 0, spelled out.
       t = 0;
-      r = clampFloor(evaluate<Degree>(segment.coef[1], f) / 255.0 + 0.5);
-      g = clampFloor(evaluate<Degree>(segment.coef[2], f) / 255.0 + 0.5);
-      b = clampFloor(evaluate<Degree>(segment.coef[3], f) / 255.0 + 0.5);
+      r = clampFloor(evaluate<Degree>(segment.coef[1], f) / opaqueDivisor + 0.5);
+      g = clampFloor(evaluate<Degree>(segment.coef[2], f) / opaqueDivisor + 0.5);
+      b = clampFloor(evaluate<Degree>(segment.coef[3], f) / opaqueDivisor + 0.5);
     } else {
       unsigned char pixel[4];
       evaluatePixelOf<Degree>(segment, f, pixel);

@@ -5,6 +5,11 @@
 // double only at the end of each step, so that points on a straight line give
 // exact coefficients (the higher ones exactly 0) and a sample halfway between
 // two grey levels rounds the way its exact value says.
+//
+// The cubic through the abscissae -1, 0, 1, 2 (the only cubic the resampler
+// fits) has thirds in two of its coefficients, which no double holds. Six
+// times that cubic has integer coefficients, exact in double; the resampler
+// evaluates that one and divides by 6 once at the end (see resample.cpp).
 #include <cmath>
 
 #include "image.h"
@@ -30,13 +35,35 @@ void fitQuadratic(int x0, int y0, int x1, int y1, int x2, int y2, double* a, dou
   *c = static_cast<double>(y0) - *a * static_cast<double>(sq0) - *b * static_cast<double>(x0);
 }
 
-// Subtracting the first point's equation from the others removes d;
-// cross-multiplying with the second removes c, then b, all in integers, so
-// that a is one quotient of two exact integers. b, c and d follow by back
-// substitution. Every divisor is a product of differences of the distinct
-// abscissae, never 0.
+void fitCubicSixfold(int y0, int y1, int y2, int y3, double* a6, double* b6, double* c6, double* d6) {
+  const int64_t v0 = y0, v1 = y1, v2 = y2, v3 = y3;
+  *a6 = static_cast<double>(-v0 + 3 * v1 - 3 * v2 + v3);
+  *b6 = static_cast<double>(3 * v0 - 6 * v1 + 3 * v2);
+  *c6 = static_cast<double>(-2 * v0 - 3 * v1 + 6 * v2 - v3);
+  *d6 = static_cast<double>(6 * v1);
+}
+
+// The abscissae -1, 0, 1, 2 take the closed form above: each coefficient is
+// one division of an exact integer, so it is the double nearest to the exact
+// value (b and d, halves and integers, are exact).
+//
+// Other abscissae are solved by elimination: subtracting the first point's
+// equation from the others removes d; cross-multiplying with the second
+// removes c, then b, all in integers, so that a is one quotient of two exact
+// integers. b, c and d follow by back substitution, which can leave them a
+// unit in the last place off. Every divisor is a product of differences of
+// the distinct abscissae, never 0.
 void fitCubic(int x0, int y0, int x1, int y1, int x2, int y2, int x3, int y3,
               double* a, double* b, double* c, double* d) {
+  if (x0 == -1 && x1 == 0 && x2 == 1 && x3 == 2) {
+    double a6, b6, c6, d6;
+    fitCubicSixfold(y0, y1, y2, y3, &a6, &b6, &c6, &d6);
+    *a = a6 / 6;
+    *b = b6 / 6;
+    *c = c6 / 6;
+    *d = d6 / 6;
+    return;
+  }
   const int64_t xs[4] = {x0, x1, x2, x3};
   const int64_t ys[4] = {y0, y1, y2, y3};
   int64_t cube[4], square[4];

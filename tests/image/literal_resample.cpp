@@ -15,7 +15,13 @@ unsigned char clampFloor(double v) {
 }
 
 // One pixel from the polynomial through (xs[k], P[k]) at pos, per channel.
+// Lines and parabolas come from the library's fits (their coefficients are
+// halves, exact in double). The cubic (abscissae -1, 0, 1, 2) is written out
+// here from its closed form, six times over so that the coefficients are
+// integers: its value is divided by 6, for a colour together with the
+// opacity in one division.
 Pixel literalInterpolate(int count, const int* xs, const Pixel* p, double pos) {
+  double scale = count == 4 ? 6 : 1;
   auto evaluate = [&](const int* ys) {
     double a, b, c, d;
     if (count == 2) {
@@ -26,17 +32,20 @@ Pixel literalInterpolate(int count, const int* xs, const Pixel* p, double pos) {
       fitQuadratic(xs[0], ys[0], xs[1], ys[1], xs[2], ys[2], &a, &b, &c);
       return (a * pos + b) * pos + c;
     }
-    fitCubic(xs[0], ys[0], xs[1], ys[1], xs[2], ys[2], xs[3], ys[3], &a, &b, &c, &d);
+    a = -ys[0] + 3 * ys[1] - 3 * ys[2] + ys[3];
+    b = 3 * ys[0] - 6 * ys[1] + 3 * ys[2];
+    c = -2 * ys[0] - 3 * ys[1] + 6 * ys[2] - ys[3];
+    d = 6 * ys[1];
     return ((a * pos + b) * pos + c) * pos + d;
   };
   int ys[4];
   for (int k = 0; k < count; ++k) ys[k] = p[k][0];
   Pixel out;
-  out[0] = clampFloor(evaluate(ys) + 0.5);
+  out[0] = clampFloor(evaluate(ys) / scale + 0.5);
   for (int ch = 1; ch < 4; ++ch) {
     for (int k = 0; k < count; ++k) ys[k] = p[k][ch] * (255 - p[k][0]);
     double v = evaluate(ys);
-    out[ch] = out[0] == 255 ? 0 : clampFloor(v / (255 - out[0]) + 0.5);
+    out[ch] = out[0] == 255 ? 0 : clampFloor(v / (scale * (255 - out[0])) + 0.5);
   }
   return out;
 }

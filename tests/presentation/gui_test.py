@@ -5,7 +5,8 @@ usage: gui_test.py play|damaged PRESENTATION_EXE PROBE_EXE PREVIEW_EXE
 
 play     the program as shipped: the common controls its manifest asks for,
          background, end question, the final picture, No, the close box, the
-         menu, Restart and Exit
+         menu, Restart, the timed story at normal speed, Yes and the timed
+         slow-motion replay, and Exit
 damaged  the program built with MBM 103 corrupt and MBM 107 and 121 missing:
          one error box for each of the two pictures, the plain backdrop
          colour as background, and the story played without those pictures
@@ -21,8 +22,18 @@ window positions and the message box's text from inside the Wine desktop.
 Timing is never taken for granted: every check polls screenshots until what it
 waits for shows, within generous limits. When a check fails, its screenshot is
 kept in KOR_BUILD_DIR/presentation-gui-failures/ and named in the output.
+
+The one timed check is the timer itself: from the story's first picture (tick
+4 x factor) to the end question (tick 155 x factor) the script counts 151
+ticks, 7.55 s of the 50 ms timer at normal speed and twice that in slow
+motion. The story after Restart and the replay after Yes are both measured
+(the first picture seen on screenshots, the question by a probe that watches
+for it from inside the desktop) and held to bounds that a loaded machine
+passes but a timer of 25 or 100 ms, or a replay that does not double, fails;
+see check_story_times.
 """
 import os
+import shutil
 import struct
 import subprocess
 import sys
@@ -34,6 +45,13 @@ from wine import ARCH, WINE, WINESERVER, WinePrefix
 TITLE = "Korvanel Ostrel Presentation"
 QUESTION = "The presentation has ended. Replay it in the slow motion?"
 PICTURE_W, PICTURE_H = 798, 600
+
+# The script's clock, in ticks of the timer (times the slow-motion factor).
+TICK_SECONDS = 0.05
+FIRST_PICTURE_TICK = 4
+LAYER_103_TICK = 30  # the first change of the scene after the first picture
+QUESTION_TICK = 155
+STORY_SECONDS = (QUESTION_TICK - FIRST_PICTURE_TICK) * TICK_SECONDS  # 7.55 s at normal speed
 
 
 class Failure(Exception):
@@ -335,11 +353,11 @@ def check_common_controls(s):
     print("common controls from the manifest:", comctl[0])
 
 
-def make_references(s, refs, full_size, without=()):
+def make_references(s, refs, full_size, without=(), speed=1):
     """Reference frames and brush, composed off screen by the program's own
-    timeline; returns the ticks that repaint."""
+    timeline (in slow motion with speed 2); returns the ticks that repaint."""
     res = os.path.join(os.environ["KOR_SOURCE_DIR"], "presentation", "res")
-    args = ["--raw", "--brush", str(full_size[0]), str(full_size[1])]
+    args = ["--raw", "--brush", str(full_size[0]), str(full_size[1]), "--speed", str(speed)]
     for picture in without:
         args += ["--without", str(picture)]
     args += ["--res"]
@@ -370,8 +388,9 @@ def check_background(s, client, brush):
                      left + ox, top, 30)
 
 
-def answer_end_question_no(s):
-    """Waits for the end question, checks it, and answers No."""
+def read_end_question(s):
+    """Waits for the end question and checks it; returns its handle and its
+    buttons' screen rectangles by caption."""
     # The box may be caught while it is still being built (a button without
     # its text yet), so it is read again until it is complete or time is up.
     deadline = time.time() + 60
@@ -392,7 +411,92 @@ def answer_end_question_no(s):
     if set(buttons) != {"&Yes", "&No"}:
         s.fail("question-buttons", f"the end question offers {sorted(buttons)}")
     print("end question asked:", parse_fields(out, "text"))
-    s.press_button("question-no", "Presentation", parse_fields(out, "handle"), buttons["&No"])
+    return parse_fields(out, "handle"), buttons
+
+
+def answer_end_question_no(s):
+    """Waits for the end question, checks it, and answers No."""
+    handle, buttons = read_end_question(s)
+    s.press_button("question-no", "Presentation", handle, buttons["&No"])
+
+
+def centre(rect):
+    return (rect[0] + rect[2]) // 2, (rect[1] + rect[3]) // 2
+
+
+def wait_story_start(s, name, start_frames, factor, start, at, repeat=None):
+    """Calls start() (the click that starts the story), then polls screenshots
+    until one of start_frames, (tick, Expected) pairs covering the story from
+    its first picture up to layer 103, shows at `at`. Returns the moment
+    (time.monotonic) its first picture came: when the screenshot was taken,
+    less the script's time from the first picture to the frame seen if that
+    was a later one. repeat(): asked after 5 s without a frame whether to
+    click again (a click can come before the target takes input)."""
+    start()
+    clicked = time.monotonic()
+    deadline = clicked + 60
+    while True:
+        before = time.monotonic()
+        shot = s.shot()
+        taken = (before + time.monotonic()) / 2
+        for tick, expected in start_frames:
+            if expected.matches(shot, *at):
+                late = (tick - FIRST_PICTURE_TICK * factor) * TICK_SECONDS
+                print(f"{name}: the story starts; first seen {expected.name}"
+                      + (f", {late:.2f} s after the first picture by the script" if late else ""))
+                return taken - late
+        now = time.monotonic()
+        if now > deadline:
+            s.fail(name, f"{name}: the story's first pictures not shown within 60 s; "
+                         f"{start_frames[0][1].first_difference(shot, *at)}")
+        if repeat and now - clicked > 5:
+            if repeat():
+                start()
+            clicked = time.monotonic()
+
+
+def time_to_question(s, name, since, limit=120):
+    """Seconds from `since` (time.monotonic) until the end question exists,
+    as seen by a probe that looks for it every 10 ms."""
+    p = subprocess.Popen([WINE, s.probe, "waitmsgbox", "Presentation", str(limit)], env=s.env,
+                         stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+    try:
+        line = p.stdout.readline()
+        came = time.monotonic()
+        p.communicate(timeout=60)
+    finally:
+        if p.poll() is None:
+            p.kill()
+            p.wait()
+    if line.strip() != b"found":
+        s.shot()
+        s.fail(name, f"{name}: no end question within {limit} s of the first picture")
+    return came - since
+
+
+def check_story_times(s, normal, slow):
+    """The 50 ms timer and the doubled replay, from the two measured stories
+    (first picture to end question; 7.55 s and 15.1 s by the script).
+    Load only ever delays timer messages, and the detection of the picture
+    and of the question by about a poll each, so the bounds are lopsided:
+    - normal speed at least 0.75 x 7.55 s (5.7 s): a 25 ms timer gives
+      3.8 s. At most 1.8 x (13.6 s), room for a machine that stretches
+      every tick by 80 %, yet well below what a 100 ms timer gives (about
+      15.1 s and never much less, as timers never come early).
+    - slow / normal within 1.5 to 2.6: the script makes it 2; a replay at
+      normal speed gives 1, one at three times 3. The two runs are measured
+      alike, so a steady load cancels; the room is for a load that changes
+      between them (the replay also draws twice as many ticks)."""
+    ratio = slow / normal
+    print(f"first picture to end question: {normal:.2f} s at normal speed, {slow:.2f} s in slow motion "
+          f"(script: {STORY_SECONDS:.2f} s and {2 * STORY_SECONDS:.2f} s); ratio {ratio:.2f}")
+    if not 0.75 * STORY_SECONDS <= normal <= 1.8 * STORY_SECONDS:
+        s.fail("timer-period", f"the story took {normal:.2f} s from first picture to end question; "
+                               f"{STORY_SECONDS:.2f} s with the 50 ms timer, and at most "
+                               f"{1.8 * STORY_SECONDS:.1f} s under load")
+    if not 1.5 <= ratio <= 2.6:
+        s.fail("replay-slow", f"the slow-motion replay took {ratio:.2f} times as long as the story "
+                              f"at normal speed, not about 2")
 
 
 def open_menu(s, at):
@@ -428,8 +532,8 @@ def play(s, refs):
     brush = Brush(os.path.join(refs, "brush.ppm"))
     ox, oy = (right - left - PICTURE_W) // 2, (bottom - top - PICTURE_H) // 2
 
-    def reference(tick):
-        return frame_on_brush(f"frame of tick {tick}", os.path.join(refs, f"frame-{tick:04d}.pam"),
+    def reference(tick, folder=refs, speed=""):
+        return frame_on_brush(f"frame of tick {tick}{speed}", os.path.join(folder, f"frame-{tick:04d}.pam"),
                               brush, ox, oy)
 
     # Maximised, on the gradient background.
@@ -452,13 +556,41 @@ def play(s, refs):
                  left + ox, top + oy, 30)
     print("close box hides the picture")
 
-    # A right click opens the menu at the mouse; Restart plays from the start.
+    # The first frames of the story at both speeds: from the first picture up
+    # to layer 103 one of them is always on screen (1.3 s at normal speed).
+    slow_refs = os.path.join(refs, "slow")
+    os.makedirs(slow_refs)
+    slow_ticks = make_references(s, slow_refs, full_size, speed=2)
+    story = (left + ox, top + oy)
+    normal_start = [(t, reference(t)) for t in ticks
+                    if FIRST_PICTURE_TICK <= t < LAYER_103_TICK]
+    slow_start = [(t, reference(t, slow_refs, " in slow motion")) for t in slow_ticks
+                  if 2 * FIRST_PICTURE_TICK <= t < 2 * LAYER_103_TICK]
+    shutil.rmtree(slow_refs)
+
+    # A right click opens the menu at the mouse; Restart plays from the start,
+    # timed from the first picture to the end question.
     at = (left + 120, top + 90)
     menu = open_menu(s, at)
-    s.click((menu[0] + menu[2]) // 2, menu[1] + (menu[3] - menu[1]) // 4)
-    early = [reference(t) for t in ticks if 4 <= t <= 20]
-    shown = s.wait_shows("restart", early, left + ox, top + oy, 60)
-    print("after Restart the story shows from its start:", shown.name)
+    restart = ((menu[0] + menu[2]) // 2, menu[1] + (menu[3] - menu[1]) // 4)
+    first = wait_story_start(s, "restart", normal_start, 1, lambda: s.click(*restart), story)
+    normal = time_to_question(s, "question-after-restart", first)
+
+    # Yes replays the story in slow motion, from its first picture to the
+    # final picture and the end question once more.
+    handle, buttons = read_end_question(s)
+
+    def box_still_open():
+        rc, out = s.run_probe("msgbox", "Presentation")
+        return rc == 0 and parse_fields(out, "handle") == handle
+
+    first = wait_story_start(s, "replay", slow_start, 2, lambda: s.click(*centre(buttons["&Yes"])), story,
+                             repeat=box_still_open)
+    slow = time_to_question(s, "question-after-replay", first)
+    check_story_times(s, normal, slow)
+    answer_end_question_no(s)
+    s.wait_shows("replay-final-picture", [final], *story, 30)
+    print("the replay ends on the final picture and asks again")
 
     exit_from_menu(s, at)
 

@@ -13,12 +13,18 @@
 //   presentation_probe modules TITLE  "module PATH" for each module loaded in
 //                                      the process of the window (which
 //                                      common controls its manifest brought)
+//   presentation_probe waitmsgbox CAPTION SECONDS
+//                                      waits (looking every 10 ms) until a
+//                                      message box with that caption exists,
+//                                      prints "found" at once, then as msgbox;
+//                                      for timing when the box comes
 //
 // Exit code 0 when the window was found, 1 when not.
 #include <windows.h>
 #include <psapi.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -62,6 +68,18 @@ int messageBox(const char *caption) {
   std::printf("handle %p\n", static_cast<void *>(found));
   EnumChildWindows(found, printChild, 0);
   return 0;
+}
+
+int waitMessageBox(const char *caption, DWORD seconds) {
+  const DWORD start = GetTickCount();
+  while (!FindWindowA("#32770", caption)) {
+    if (GetTickCount() - start > seconds * 1000)
+      return 1;
+    Sleep(10);
+  }
+  std::printf("found\n");
+  std::fflush(stdout);
+  return messageBox(caption);
 }
 
 int menu() {
@@ -118,8 +136,11 @@ int main(int argc, char **argv) {
     result = menu();
   else if (argc == 3 && !std::strcmp(argv[1], "modules"))
     result = modules(argv[2]);
+  else if (argc == 4 && !std::strcmp(argv[1], "waitmsgbox"))
+    result = waitMessageBox(argv[2], static_cast<DWORD>(std::atoi(argv[3])));
   else
-    std::fprintf(stderr, "usage: presentation_probe window TITLE | msgbox CAPTION | menu | modules TITLE\n");
+    std::fprintf(stderr, "usage: presentation_probe window TITLE | msgbox CAPTION | menu"
+                         " | modules TITLE | waitmsgbox CAPTION SECONDS\n");
   std::fflush(stdout);
   return result;
 }
