@@ -166,11 +166,13 @@ bool OsSearch::first(const char* pattern, OsFindEntry& e) {
   Win32Search* w = new Win32Search;
   state = w;
   // A name pattern that cannot be widened or translated is not judged: the
-  // system found these entries, and nothing here can say it was wrong.
+  // system found these entries, and nothing here can say it was wrong. Nor
+  // is "*", which every name matches (the directory walk's listings).
   std::u16string typed;
   bool verbatim = std::strncmp(pattern, "\\\\?\\", 4) == 0;
   w->judge = widenFileApiText(pattern + dirPartLength(pattern), typed) &&
-             translateSearchPattern(typed, verbatim, w->expression) && expressionHasWildcards(w->expression);
+             translateSearchPattern(typed, verbatim, w->expression) && expressionHasWildcards(w->expression) &&
+             w->expression != u"*";
   if (acceptable(*this, fd, e)) return true;
   return next(e);
 }
