@@ -160,7 +160,7 @@ bool OsSearch::next(OsFindEntry& e) {
   if (!s || !s->dir) return false;
   while (dirent* d = readdir(s->dir)) {
     size_t n = std::strlen(d->d_name);
-    if (n >= sizeof e.name || !matchName(s->namePattern.c_str(), d->d_name, false)) continue;
+    if (n >= sizeof e.name || !matchName(s->namePattern.c_str(), d->d_name)) continue;
     std::memcpy(e.name, d->d_name, n + 1);
     std::string full = s->dirPart + d->d_name;
     struct stat st;

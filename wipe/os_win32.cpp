@@ -9,6 +9,8 @@
 #include "os_testhooks.h"
 #include "paths.h"
 #include "reparse.h"
+#include "winmatch.h"
+#include "wintext.h"
 
 bool osIsSeparator(char c) { return c == '\\' || c == '/' || c == ':'; }
 char osSeparator() { return '\\'; }
@@ -183,8 +185,10 @@ bool osRemoveDirectory(const char* path) { return RemoveDirectoryA(path) == 1; }
 // ---- search ---------------------------------------------------------------
 
 namespace {
+// The search's own record of the typed pattern, as the file system received it.
 struct Win32Search {
-  std::string namePattern;
+  std::u16string expression;  // the translated name pattern
+  bool judge = false;         // the expression has wildcards and could be widened
 };
 
 bool fill(OsFindEntry& e, const WIN32_FIND_DATAA& fd) {
@@ -200,11 +204,16 @@ bool fill(OsFindEntry& e, const WIN32_FIND_DATAA& fd) {
 }  // namespace
 
 // The system's search also matches the 8.3 short names, so "*.tmp" finds
-// "report.tmpx" through "REPORT~1.TMP". Only entries whose own long name
-// matches the pattern are returned.
+// "report.tmpx" through "REPORT~1.TMP". An entry is dropped only when its
+// long name does not match by the system's own rules (keepFoundEntry), with
+// the pattern and the name widened as FindFirstFileA widened them.
 static bool acceptable(OsSearch& s, const WIN32_FIND_DATAA& fd, OsFindEntry& e) {
   const Win32Search* w = static_cast<const Win32Search*>(s.state);
-  return matchName(w->namePattern.c_str(), fd.cFileName, true) && fill(e, fd);
+  if (w->judge) {
+    std::u16string longName;
+    if (widenFileApiText(fd.cFileName, longName) && !keepFoundEntry(w->expression, longName)) return false;
+  }
+  return fill(e, fd);
 }
 
 bool OsSearch::first(const char* pattern, OsFindEntry& e) {
@@ -214,8 +223,15 @@ bool OsSearch::first(const char* pattern, OsFindEntry& e) {
   if (h == INVALID_HANDLE_VALUE) return false;
   handle = reinterpret_cast<intptr_t>(h);
   Win32Search* w = new Win32Search;
-  w->namePattern = pattern + dirPartLength(pattern);
   state = w;
+  // A name pattern that cannot be widened or translated is not judged: the
+  // system found these entries, and nothing here can say it was wrong. Nor
+  // is "*", which every name matches (the directory walk's listings).
+  std::u16string typed;
+  bool verbatim = std::strncmp(pattern, "\\\\?\\", 4) == 0;
+  w->judge = widenFileApiText(pattern + dirPartLength(pattern), typed) &&
+             translateSearchPattern(typed, verbatim, w->expression) && expressionHasWildcards(w->expression) &&
+             w->expression != u"*";
   if (acceptable(*this, fd, e)) return true;
   return next(e);
 }

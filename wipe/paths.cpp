@@ -22,20 +22,16 @@ bool joinPath(char (&out)[kPathMax], const char* head, size_t headLength, const 
   return true;
 }
 
-static char fold(char c, bool windowsRules) {
-  return windowsRules && c >= 'a' && c <= 'z' ? (char)(c - 'a' + 'A') : c;
-}
-
 // Iterative glob with one backtrack point: linear in practice, no recursion
 // depth that a long pattern could exhaust.
-static bool globMatch(const char* p, size_t pn, const char* s, bool windowsRules) {
+bool matchName(const char* pattern, const char* name) {
   size_t pi = 0, si = 0, star = (size_t)-1, mark = 0;
-  size_t sn = std::strlen(s);
+  size_t pn = std::strlen(pattern), sn = std::strlen(name);
   while (si < sn) {
-    if (pi < pn && (p[pi] == '?' || (p[pi] != '*' && fold(p[pi], windowsRules) == fold(s[si], windowsRules)))) {
+    if (pi < pn && (pattern[pi] == '?' || (pattern[pi] != '*' && pattern[pi] == name[si]))) {
       ++pi;
       ++si;
-    } else if (pi < pn && p[pi] == '*') {
+    } else if (pi < pn && pattern[pi] == '*') {
       star = pi++;
       mark = si;
     } else if (star != (size_t)-1) {
@@ -45,16 +41,6 @@ static bool globMatch(const char* p, size_t pn, const char* s, bool windowsRules
       return false;
     }
   }
-  while (pi < pn && p[pi] == '*') ++pi;
+  while (pi < pn && pattern[pi] == '*') ++pi;
   return pi == pn;
-}
-
-bool matchName(const char* pattern, const char* name, bool windowsRules) {
-  size_t pn = std::strlen(pattern);
-  if (globMatch(pattern, pn, name, windowsRules)) return true;
-  if (!windowsRules || std::strchr(name, '.')) return false;
-  if (pn >= 2 && pattern[pn - 2] == '.' && pattern[pn - 1] == '*')
-    return globMatch(pattern, pn - 2, name, true);
-  if (pn >= 1 && pattern[pn - 1] == '.') return globMatch(pattern, pn - 1, name, true);
-  return false;
 }

@@ -18,10 +18,8 @@ size_t dirPartLength(const char* pattern);
 // name another file, so it is never used.
 bool joinPath(char (&out)[kPathMax], const char* head, size_t headLength, const char* tail);
 
-// Matches name against a name pattern of * (any run, also empty) and ? (one
-// character). With windowsRules the match ignores ASCII case, and a pattern
-// ending in ".*" or "." also matches a name without a dot through the part
-// before it (so "*.*" matches "README"), as the platform's searches do.
-// Otherwise the match is case-sensitive and literal, names beginning with a
-// dot included.
-bool matchName(const char* pattern, const char* name, bool windowsRules);
+// The Linux build's name matching: * is any run of characters (also empty),
+// ? exactly one, everything else itself, case-sensitive, names beginning with
+// a dot included. (The Windows build leaves matching to the system's search:
+// winmatch.h.)
+bool matchName(const char* pattern, const char* name);

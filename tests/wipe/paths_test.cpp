@@ -45,20 +45,5 @@ TEST(Paths, MatchNamePosixRules) {
       {"report", "Report", false},   {"**", "", true},          {"?", "", false},
   };
   for (const Case& c : cases)
-    EXPECT_EQ(matchName(c.pattern, c.name, false), c.match) << c.pattern << " vs " << c.name;
-}
-
-TEST(Paths, MatchNameWindowsRulesFilterShortNameHits) {
-  struct Case {
-    const char* pattern;
-    const char* name;
-    bool match;
-  } cases[] = {
-      // Found through the short name REPORT~1.TMP; its own name does not match.
-      {"*.tmp", "report.tmpx", false}, {"*.tmp", "REPORT.TMP", true},   {"*.*", "README", true},
-      {"data.*", "data", true},        {"data.*", "database", false},   {"*.", "noext", true},
-      {"*.", "has.ext", false},        {"A?C.TXT", "abc.txt", true},    {"*", "x", true},
-  };
-  for (const Case& c : cases)
-    EXPECT_EQ(matchName(c.pattern, c.name, true), c.match) << c.pattern << " vs " << c.name;
+    EXPECT_EQ(matchName(c.pattern, c.name), c.match) << c.pattern << " vs " << c.name;
 }

@@ -1,0 +1,6 @@
+// The upper-casing seam of builds without Windows: the portable table.
+#include "wintext.h"
+
+void upcaseUnits(std::u16string& text) {
+  for (char16_t& c : text) c = tableUpcaseUnit(c);
+}
