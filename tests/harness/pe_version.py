@@ -10,6 +10,8 @@ import os
 import struct
 import sys
 
+from pe_resources import read_resources
+
 RT_VERSION = 16
 FIXED_SIGNATURE = 0xFEEF04BD
 PRODUCT = "Korvanel Ostrel"
@@ -18,47 +20,7 @@ COMPANY = "Korvanel"
 
 def read_resource(data, rtype, rid):
     """The bytes of resource (rtype, rid), first language; None when absent."""
-    pe = struct.unpack_from("<I", data, 0x3C)[0]
-    if data[:2] != b"MZ" or data[pe:pe + 4] != b"PE\0\0":
-        raise ValueError("not a PE file")
-    sections, opt_size = struct.unpack_from("<H12xH", data, pe + 6)
-    opt = pe + 24
-    magic = struct.unpack_from("<H", data, opt)[0]
-    dirs = opt + (96 if magic == 0x10B else 112)
-    res_rva, res_size = struct.unpack_from("<II", data, dirs + 2 * 8)
-    if res_rva == 0 or res_size == 0:
-        return None
-    table = []
-    for i in range(sections):
-        s = opt + opt_size + 40 * i
-        vsize, va, rawsize, rawptr = struct.unpack_from("<IIII", data, s + 8)
-        table.append((va, max(vsize, rawsize), rawptr))
-
-    def offset(rva):
-        for va, size, raw in table:
-            if va <= rva < va + size:
-                return rva - va + raw
-        raise ValueError(f"RVA 0x{rva:x} in no section")
-
-    base = offset(res_rva)
-
-    def find(directory, wanted):
-        named, numbered = struct.unpack_from("<HH", data, directory + 12)
-        for i in range(named + numbered):
-            name, target = struct.unpack_from("<II", data, directory + 16 + 8 * i)
-            if wanted is None or (not name & 0x80000000 and name == wanted):
-                return target
-        return None
-
-    level = base
-    for wanted in (rtype, rid, None):
-        target = find(level, wanted)
-        if target is None:
-            return None
-        level = base + (target & 0x7FFFFFFF)
-    rva, size = struct.unpack_from("<II", data, level)
-    at = offset(rva)
-    return data[at:at + size]
+    return read_resources(data)[0].get((rtype, rid))
 
 
 def _align4(n):

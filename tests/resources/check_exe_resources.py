@@ -7,52 +7,10 @@ import os
 import struct
 import sys
 
+from pe_resources import read_resources
+
 RES = os.path.join(os.environ["KOR_SOURCE_DIR"], "presentation", "res")
 RT_CURSOR, RT_ICON, RT_MENU, RT_GROUP_CURSOR, RT_GROUP_ICON, RT_MANIFEST = 1, 3, 4, 12, 14, 24
-
-
-def read_resources(data):
-    """Returns {(type, id): bytes} of a PE file; types and ids are ints or
-    strings, the first language of each is taken."""
-    pe = struct.unpack_from("<I", data, 0x3C)[0]
-    sections, opt_size = struct.unpack_from("<H12xH", data, pe + 6)
-    opt = pe + 24
-    magic = struct.unpack_from("<H", data, opt)[0]
-    dirs = opt + (96 if magic == 0x10B else 112)
-    res_rva, _ = struct.unpack_from("<II", data, dirs + 2 * 8)
-    table = []
-    for i in range(sections):
-        s = opt + opt_size + 40 * i
-        vsize, va, rawsize, rawptr = struct.unpack_from("<IIII", data, s + 8)
-        table.append((va, max(vsize, rawsize), rawptr))
-
-    def offset(rva):
-        for va, size, raw in table:
-            if va <= rva < va + size:
-                return rva - va + raw
-        raise ValueError(f"RVA 0x{rva:x} in no section")
-
-    base = offset(res_rva)
-
-    def entries(at):
-        named, numbered = struct.unpack_from("<HH", data, at + 12)
-        for i in range(named + numbered):
-            name, target = struct.unpack_from("<II", data, at + 16 + 8 * i)
-            if name & 0x80000000:
-                p = base + (name & 0x7FFFFFFF)
-                n = struct.unpack_from("<H", data, p)[0]
-                name = data[p + 2:p + 2 + 2 * n].decode("utf-16-le")
-            yield name, target
-
-    found = {}
-    for rtype, t in entries(base):
-        for rid, i in entries(base + (t & 0x7FFFFFFF)):
-            lang_dir = base + (i & 0x7FFFFFFF)
-            _, leaf = next(entries(lang_dir))
-            rva, size = struct.unpack_from("<II", data, base + leaf)
-            at = offset(rva)
-            found[(rtype, rid)] = data[at:at + size]
-    return found, magic
 
 
 def main():
