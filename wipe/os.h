@@ -51,6 +51,9 @@ void osClearReadOnly(const char* path);
 // An open file for overwriting in place. Non-copyable: the destructor closes.
 struct OsFile {
   intptr_t handle = -1;  // HANDLE or file descriptor; -1 when closed
+  // Windows: the tag of a reparse point that is no link, opened through its
+  // file-system filter (its contents may be kept elsewhere); 0 otherwise.
+  uint32_t reparseTag = 0;
   OsFile() = default;
   OsFile(const OsFile&) = delete;
   OsFile& operator=(const OsFile&) = delete;

@@ -125,8 +125,10 @@ OsOpenResult osOpenForUpdate(const char* path, OsFile& f) {
     CloseHandle(h);
     return OsOpenResult::Failed;
   }
+  uint32_t tag = 0;
   if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
-    bool link = reparseTagIsLink(handleReparseTag(h));
+    tag = handleReparseTag(h);
+    bool link = reparseTagIsLink(tag);
     HANDLE data = link ? INVALID_HANDLE_VALUE : reopenThroughFilter(path, info);
     CloseHandle(h);
     if (link) return OsOpenResult::IsLink;
@@ -135,6 +137,7 @@ OsOpenResult osOpenForUpdate(const char* path, OsFile& f) {
   }
   f.close();
   f.handle = reinterpret_cast<intptr_t>(h);
+  f.reparseTag = tag;
   return OsOpenResult::Opened;
 }
 

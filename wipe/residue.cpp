@@ -104,8 +104,22 @@ static bool sameName(const char* a, const char* b) {
   return *a == *b;
 }
 
-std::string reasonForWindowsFile(bool compressed, const char* volumeFileSystem) {
+// Reparse tags of the filters that keep a file's contents (winnt.h values).
+static std::string reasonForReparseTag(uint32_t tag) {
+  if (tag == 0) return std::string();
+  if (tag == 0x80000017) return kReasonCompressed;                         // WOF
+  if (tag == 0x80000013) return "deduplicated file";                       // DEDUP
+  if ((tag & 0xFFFF0FFFu) == 0x9000001A) return "cloud file";              // CLOUD, CLOUD_1 to CLOUD_F
+  if (tag == 0xC0000004 || tag == 0x80000006) return "file held by a storage manager";  // HSM, HSM2
+  char other[64];
+  std::snprintf(other, sizeof other, "file behind a file-system filter, reparse tag 0x%08X", (unsigned)tag);
+  return other;
+}
+
+std::string reasonForWindowsFile(bool compressed, uint32_t reparseTag, const char* volumeFileSystem) {
   if (compressed) return kReasonCompressed;
+  std::string byTag = reasonForReparseTag(reparseTag);
+  if (!byTag.empty()) return byTag;
   if (!volumeFileSystem || !*volumeFileSystem) return std::string();
   for (const char* known : {"NTFS", "FAT", "FAT32", "exFAT"})
     if (sameName(volumeFileSystem, known)) return std::string();

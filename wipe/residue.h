@@ -54,11 +54,15 @@ struct FileExtent {
 // overwritten. How the extents are split, merged or ordered does not matter.
 bool blocksMoved(const std::vector<FileExtent>& before, const std::vector<FileExtent>& after);
 
-// Windows: the reason for a file with the compressed attribute or on a
+// Windows: the reason for a file with the compressed attribute, for a file
+// whose contents a file-system filter keeps (a reparse point that is no
+// link, reparseTag not 0: compressed by the overlay filter, deduplicated
+// into the volume's chunk store, a cloud file, one held by a storage
+// manager: overwriting it through the filter leaves those copies), or on a
 // volume whose file system (as the system names it) is not one known to
 // overwrite in place (NTFS, FAT, FAT32, exFAT); empty when there is none.
 // A null or empty name means the system could not tell: no reason.
-std::string reasonForWindowsFile(bool compressed, const char* volumeFileSystem);
+std::string reasonForWindowsFile(bool compressed, uint32_t reparseTag, const char* volumeFileSystem);
 
 // Watches one file's erase: started once the file is open, ended after its
 // last pass. reason stays empty while nothing speaks against the overwrite.

@@ -1,5 +1,6 @@
-// Windows facts for residue.h: the file's compressed attribute and the name
-// of the file system of the volume it is on, both taken once, from the open
+// Windows facts for residue.h: the file's compressed attribute, the reparse
+// tag of a file opened through its filter (noted by osOpenForUpdate) and the
+// name of the file system of the volume it is on, taken once, from the open
 // handle, before the first pass.
 //
 // The volume is asked through the handle (GetVolumeInformationByHandleW)
@@ -26,7 +27,7 @@ void residueWatchStart(OsFile& f, uint64_t, ResidueWatch& w) {
     for (; wide[i] && i < MAX_PATH; ++i) name[i] = wide[i] < 0x80 ? (char)wide[i] : '?';
     name[i] = 0;
   }
-  w.reason = reasonForWindowsFile(compressed, name);
+  w.reason = reasonForWindowsFile(compressed, f.reparseTag, name);
 }
 
 // Nothing to compare afterwards: the facts above are known before the passes.

@@ -88,26 +88,38 @@ TEST(Residue, BlocksMoved) {
 TEST(Residue, WindowsFiles) {
   struct Case {
     bool compressed;
+    uint32_t tag;
     const char* fs;
     std::string want;
   } cases[] = {
-      {false, "NTFS", ""},
-      {false, "FAT", ""},
-      {false, "FAT32", ""},
-      {false, "exFAT", ""},
-      {false, "ntfs", ""},
-      {false, "EXFAT", ""},
-      {false, nullptr, ""},
-      {false, "", ""},
-      {true, "NTFS", kReasonCompressed},
-      {true, nullptr, kReasonCompressed},
-      {false, "ReFS", "file system ReFS, not known to overwrite in place"},
-      {false, "NTFS2", "file system NTFS2, not known to overwrite in place"},
-      {false, "FAT\x1b[2J", "file system FAT?[2J, not known to overwrite in place"},
-      {false, "Btrfs", "file system Btrfs, not known to overwrite in place"},
+      {false, 0, "NTFS", ""},
+      {false, 0, "FAT", ""},
+      {false, 0, "FAT32", ""},
+      {false, 0, "exFAT", ""},
+      {false, 0, "ntfs", ""},
+      {false, 0, "EXFAT", ""},
+      {false, 0, nullptr, ""},
+      {false, 0, "", ""},
+      {true, 0, "NTFS", kReasonCompressed},
+      {true, 0, nullptr, kReasonCompressed},
+      {false, 0, "ReFS", "file system ReFS, not known to overwrite in place"},
+      {false, 0, "NTFS2", "file system NTFS2, not known to overwrite in place"},
+      {false, 0, "FAT\x1b[2J", "file system FAT?[2J, not known to overwrite in place"},
+      {false, 0, "Btrfs", "file system Btrfs, not known to overwrite in place"},
+      // Reparse points that are no link: the filter keeps the contents.
+      {false, 0x80000017, "NTFS", kReasonCompressed},
+      {false, 0x80000013, "NTFS", "deduplicated file"},
+      {false, 0x9000001A, "NTFS", "cloud file"},
+      {false, 0x9000F01A, "NTFS", "cloud file"},
+      {false, 0xC0000004, "NTFS", "file held by a storage manager"},
+      {false, 0x80000006, "NTFS", "file held by a storage manager"},
+      {false, 0x80000024, "NTFS", "file behind a file-system filter, reparse tag 0x80000024"},
+      {true, 0x80000013, "NTFS", kReasonCompressed},
+      {false, 0x80000013, "ReFS", "deduplicated file"},
   };
   for (const Case& c : cases)
-    EXPECT_EQ(reasonForWindowsFile(c.compressed, c.fs), c.want) << (c.fs ? c.fs : "(null)") << " " << c.compressed;
+    EXPECT_EQ(reasonForWindowsFile(c.compressed, c.tag, c.fs), c.want)
+        << (c.fs ? c.fs : "(null)") << " " << c.compressed << " tag " << std::hex << c.tag;
 }
 
 TEST(Residue, WarningLine) {
