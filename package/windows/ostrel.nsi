@@ -64,7 +64,7 @@ VIAddVersionKey /LANG=1033 "FileVersion" "${VERSION}"
 VIAddVersionKey /LANG=1033 "ProductVersion" "${VERSION}"
 VIAddVersionKey /LANG=1033 "LegalCopyright" "Copyright (C) 2026 ${COMPANY}"
 
-Page directory
+Page directory skipDirectoryOnUpgrade
 Page instfiles
 UninstPage uninstConfirm
 UninstPage instfiles
@@ -77,6 +77,15 @@ Function .onInit
   ReadRegStr $0 HKLM "${UNINSTALL_KEY}" "InstallLocation"
   ${If} $0 != ""
     StrCpy $INSTDIR $0
+  ${EndIf}
+FunctionEnd
+
+; An upgrade offers no other folder: a second copy elsewhere would leave the
+; first behind, unregistered, with no uninstaller that knows of it.
+Function skipDirectoryOnUpgrade
+  ReadRegStr $0 HKLM "${UNINSTALL_KEY}" "InstallLocation"
+  ${If} $0 != ""
+    Abort
   ${EndIf}
 FunctionEnd
 

@@ -12,6 +12,7 @@ purge leaves no file of the package and no setting.
 """
 import os
 import shutil
+import signal
 import subprocess
 import sys
 import tempfile
@@ -22,6 +23,10 @@ PACKAGE = "korvanel-ostrel"
 SETTING = "/etc/Korvanel/Ostrel/config.cfg"
 OUR_FOLDERS = ["/usr/libexec/korvanel-ostrel", "/usr/share/doc/korvanel-ostrel", "/etc/Korvanel"]
 ENV = dict(os.environ, DEBIAN_FRONTEND="noninteractive", LC_ALL="C")
+# Present while a run of this test may have the package installed: a run that
+# was killed before it could purge is cleaned up by the next one, instead of
+# every later run skipping because the package is there.
+MARKER = "/var/tmp/korvanel-ostrel-deb-test.running"
 
 
 class Failed(Exception):
@@ -50,10 +55,13 @@ def skip(reason):
 def users_acl(path):
     """The access of the group users on path as getfacl shows it ('rw-'), the
     effective one after the mask; None without such an entry."""
-    out = run(["getfacl", "-p", "-c", "-E", path], check=True).stdout.split()
-    for entry in out:
-        if entry.startswith("group:users:"):
-            return entry.split(":")[2]
+    out = run(["getfacl", "-p", "-c", path], check=True).stdout
+    for line in out.splitlines():
+        words = line.split()
+        if words and words[0].startswith("group:users:"):
+            # getfacl adds "#effective:r--" when the mask takes rights away.
+            effective = [w for w in words[1:] if w.startswith("#effective:")]
+            return (effective[0] if effective else words[0]).split(":")[-1]
     return None
 
 
@@ -101,6 +109,11 @@ def check_use(scratch):
 def main():
     if os.geteuid() != 0:
         skip("the Debian package test installs a package: run it as root")
+    if os.path.exists(MARKER):
+        print("cleaning up after an interrupted run of this test")
+        run(["dpkg", "--purge", PACKAGE])
+        shutil.rmtree("/etc/Korvanel", ignore_errors=True)
+        os.unlink(MARKER)
     if dpkg_status():
         skip(f"{PACKAGE} is known to dpkg here ({dpkg_status()}); the test would change it")
     for path in ["/usr/bin/Korwipe", "/etc/Korvanel"]:
@@ -116,6 +129,7 @@ def main():
         expect(r.returncode == 0, f"lintian reports errors: {r.stdout}{r.stderr}")
 
         acl = acl_supported("/etc")
+        open(MARKER, "w").close()
         install(deb, "first installation")
         installed = True
         files = [f for f in run(["dpkg", "-L", PACKAGE], check=True).stdout.split("\n") if f]
@@ -155,6 +169,11 @@ def main():
         # a purge that failed to remove the setting must not leave it.
         shutil.rmtree("/etc/Korvanel", ignore_errors=True)
         shutil.rmtree(work, ignore_errors=True)
+        if os.path.exists(MARKER) and not dpkg_status():
+            os.unlink(MARKER)
 
 
+# A stop asked for (ctest's timeout, a terminal closed) still purges.
+signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
+signal.signal(signal.SIGHUP, lambda *_: sys.exit(1))
 sys.exit(main())
