@@ -33,13 +33,13 @@ static EraseStatus overwrite(const char* path, uint64_t& lengthOut, bool& isLink
     isLink = true;
     return Erased;
   }
-  if (opened != OsOpenResult::Opened) {
+  // A file whose length or start cannot be had is not opened for our
+  // purpose: overwriting a length of 0 would delete it unwritten.
+  uint64_t length = 0;
+  if (opened != OsOpenResult::Opened || !osFileLength(f, length) || !osSeekStart(f)) {
     std::printf("error opening %s file\n", path);
     return OpenFailed;
   }
-  uint64_t length = 0;
-  osFileLength(f, length);
-  osSeekStart(f);
   lengthOut = length;
   residueWatchStart(f, length, watch);
 

@@ -128,6 +128,12 @@ OsOpenResult osOpenForUpdate(const char* path, OsFile& f) {
   uint32_t tag = 0;
   if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
     tag = handleReparseTag(h);
+    // A tag that cannot be read says neither link nor file: nothing is done
+    // to it, and it is reported as a file that could not be opened.
+    if (!reparseTagIsValid(tag)) {
+      CloseHandle(h);
+      return OsOpenResult::Failed;
+    }
     bool link = reparseTagIsLink(tag);
     HANDLE data = link ? INVALID_HANDLE_VALUE : reopenThroughFilter(path, info);
     CloseHandle(h);

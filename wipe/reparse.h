@@ -35,10 +35,15 @@ inline bool reparseTagIsLink(uint32_t tag) { return !reparseTagIsValid(tag) || (
 // The kind of an existing entry from its attributes and, when the reparse
 // attribute is set, its tag (ignored otherwise). A link keeps its own
 // directory attribute: a junction or directory symbolic link is a
-// DirectoryLink even when its target is gone.
+// DirectoryLink even when its target is gone. A file whose tag could not be
+// read is no link: removing it as a name could delete contents that were
+// never overwritten, so it goes to the open, which refuses it (it is then
+// reported as a file that could not be erased).
 inline OsNameKind windowsNameKind(uint32_t attributes, uint32_t reparseTag) {
   bool directory = (attributes & kWinAttrDirectory) != 0;
-  if ((attributes & kWinAttrReparsePoint) && reparseTagIsLink(reparseTag))
-    return directory ? OsNameKind::DirectoryLink : OsNameKind::FileLink;
+  if ((attributes & kWinAttrReparsePoint) && reparseTagIsLink(reparseTag)) {
+    if (directory) return OsNameKind::DirectoryLink;
+    if (reparseTagIsValid(reparseTag)) return OsNameKind::FileLink;
+  }
   return directory ? OsNameKind::Directory : OsNameKind::File;
 }

@@ -10,7 +10,8 @@
 // The decisions are portable and live in residue.cpp; the platform halves
 // (residue_posix.cpp, residue_win32.cpp) only gather the facts: the file
 // system's type and the file's extents on Linux (fstatfs, FIEMAP), the
-// file's attributes and its volume's file-system name on Windows.
+// file's attributes, the reparse tag of a file opened through its filter and
+// its volume's file-system name on Windows.
 #pragma once
 
 #include <cstdint>

@@ -40,9 +40,6 @@ TEST(Reparse, OnlyNameSurrogateTagsAreLinks) {
       {"ONEDRIVE", 0x80000021, false},        {"AF_UNIX", 0x80000023, false},
       {"LX_FIFO", 0x80000024, false},         {"LX_BLK", 0x80000026, false},
       {"third-party data tag", 0x00000123, false}, {"third-party surrogate", 0x20000123, true},
-      // No valid tag: the real one could not be read, so never followed.
-      {"RESERVED_ZERO (Wine)", 0x00000000, true}, {"RESERVED_ONE", 0x00000001, true},
-      {"RESERVED_TWO", 0x00000002, true},     {"bits 16-27 set", 0x80010013, true},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(reparseTagIsLink(c.tag), c.link) << c.name;
@@ -51,6 +48,16 @@ TEST(Reparse, OnlyNameSurrogateTagsAreLinks) {
     EXPECT_STREQ(kindName(windowsNameKind(kWinAttrReparsePoint | kWinAttrDirectory, c.tag)),
                  c.link ? "DirectoryLink" : "Directory")
         << c.name;
+  }
+  // No valid tag: the real one could not be read. A directory is taken as a
+  // link, so that it is never entered; a file is no link, so that it is not
+  // removed as a name unwritten (the open refuses it).
+  const uint32_t invalid[] = {0x00000000, 0x00000001, 0x00000002, 0x80010013};
+  for (uint32_t tag : invalid) {
+    EXPECT_TRUE(reparseTagIsLink(tag)) << std::hex << tag;
+    EXPECT_STREQ(kindName(windowsNameKind(kWinAttrReparsePoint | 0x20, tag)), "File") << std::hex << tag;
+    EXPECT_STREQ(kindName(windowsNameKind(kWinAttrReparsePoint | kWinAttrDirectory, tag)), "DirectoryLink")
+        << std::hex << tag;
   }
 }
 

@@ -151,6 +151,11 @@ TEST(Residue, WatchOnThisMachine) {
   residueWatchStart(f, data.size(), w);
   if (!w.reason.empty()) GTEST_SKIP() << "temporary folder is on a file system that writes elsewhere: " << w.reason;
   if (!w.haveExtents) GTEST_SKIP() << "the temporary folder's file system gives no extent map";
+  // The synced file's blocks were read: data-holding extents cover all of it.
+  uint64_t covered = 0;
+  for (const FileExtent& e : w.before)
+    if (e.holdsData) covered += e.length;
+  EXPECT_GE(covered, data.size()) << w.before.size() << " extents";
   ASSERT_TRUE(osWriteAll(f, data.data(), data.size()));
   ASSERT_TRUE(osFlush(f));
   residueWatchEnd(f, w);
