@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 const char* const kReasonCopyOnWrite = "copy-on-write file system";
 const char* const kReasonLogStructured = "log-structured file system";
@@ -29,6 +30,20 @@ const char* reasonForFileSystemType(uint32_t type, bool noCopyOnWrite) {
 // TYPE SOURCE SUPEROPTIONS. Spaces inside names are escaped as \040, so
 // splitting at spaces is safe. A device mounted twice (bind mounts) has the
 // same super options on every line.
+// True when list, separated by commas or line ends, holds option exactly.
+static bool optionListHas(const std::string& list, const char* option) {
+  size_t length = std::strlen(option);
+  for (size_t at = 0; at <= list.size();) {
+    size_t end = list.find_first_of(",\n", at);
+    if (end == std::string::npos) end = list.size();
+    if (end - at == length && list.compare(at, length, option) == 0) return true;
+    at = end + 1;
+  }
+  return false;
+}
+
+bool ext4OptionsJournalData(const std::string& options) { return optionListHas(options, "data=journal"); }
+
 bool mountInfoJournalsData(const std::string& mountInfo, unsigned major, unsigned minor) {
   const std::string device = std::to_string(major) + ":" + std::to_string(minor);
   size_t lineStart = 0;
@@ -47,13 +62,7 @@ bool mountInfoJournalsData(const std::string& mountInfo, unsigned major, unsigne
     size_t dash = 6;
     while (dash < fields.size() && fields[dash] != "-") ++dash;
     if (dash + 3 >= fields.size()) continue;
-    const std::string& options = fields[dash + 3];
-    for (size_t at = 0; at <= options.size();) {
-      size_t comma = options.find(',', at);
-      if (comma == std::string::npos) comma = options.size();
-      if (options.compare(at, comma - at, "data=journal") == 0) return true;
-      at = comma + 1;
-    }
+    if (optionListHas(fields[dash + 3], "data=journal")) return true;
   }
   return false;
 }

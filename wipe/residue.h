@@ -40,6 +40,11 @@ const char* reasonForFileSystemType(uint32_t type, bool noCopyOnWrite);
 // until the journal wraps round: overwriting the file does not reach it.
 bool mountInfoJournalsData(const std::string& mountInfo, unsigned major, unsigned minor);
 
+// The same for the text of ext4's /proc/fs/ext4/DEVICE/options, which lists
+// every option in force, one a line, those taken from the file system's own
+// defaults (tune2fs -o journal_data) included, which mountinfo leaves out.
+bool ext4OptionsJournalData(const std::string& options);
+
 // One run of a file's data on the device, in bytes. holdsData is false where
 // the device holds none of the file's contents: no place chosen yet (delayed
 // allocation, or a place the file system cannot tell), or space reserved but

@@ -56,9 +56,9 @@ static bool readExtents(int fd, uint64_t length, std::vector<FileExtent>& out) {
   return out.size() <= kMaxExtents;
 }
 
-static std::string readMountInfo() {
+static std::string readText(const char* path) {
   std::string text;
-  FILE* in = std::fopen("/proc/self/mountinfo", "r");
+  FILE* in = std::fopen(path, "r");
   if (!in) return text;
   char buf[4096];
   size_t n;
@@ -67,9 +67,24 @@ static std::string readMountInfo() {
   return text;
 }
 
-// The file's own flag (chattr +j), or the mount's data=journal. The mount
-// table is read once per device met: a pattern or a tree erases many files
-// on the same one.
+// ext4's own list of the options in force on device major:minor (empty when
+// it is no ext4 device): found by the device's name in /sys.
+static std::string ext4Options(unsigned major, unsigned minor) {
+  char path[96];
+  std::snprintf(path, sizeof path, "/sys/dev/block/%u:%u/uevent", major, minor);
+  std::string uevent = readText(path);
+  size_t at = uevent.find("DEVNAME=");
+  if (at == std::string::npos) return std::string();
+  at += 8;
+  std::string name = uevent.substr(at, uevent.find('\n', at) - at);
+  if (name.empty() || name.find("..") != std::string::npos) return std::string();
+  return readText(("/proc/fs/ext4/" + name + "/options").c_str());
+}
+
+// The file's own flag (chattr +j), or the mount's data=journal, as given at
+// mount time (mountinfo) or by the file system's defaults (ext4's options
+// list). Read once per device met: a pattern or a tree erases many files on
+// the same one.
 static bool journalsData(int fd, int flags) {
   if (flags & FS_JOURNAL_DATA_FL) return true;
   struct stat st;
@@ -78,7 +93,9 @@ static bool journalsData(int fd, int flags) {
   static int knownAnswer = -1;
   if (knownAnswer < 0 || knownDevice != st.st_dev) {
     knownDevice = st.st_dev;
-    knownAnswer = mountInfoJournalsData(readMountInfo(), major(st.st_dev), minor(st.st_dev)) ? 1 : 0;
+    unsigned maj = major(st.st_dev), min = minor(st.st_dev);
+    knownAnswer = mountInfoJournalsData(readText("/proc/self/mountinfo"), maj, min) ||
+                  ext4OptionsJournalData(ext4Options(maj, min));
   }
   return knownAnswer == 1;
 }

@@ -47,14 +47,18 @@ IMAGE_SIZE = 320 * MIB
 FILE_SYSTEMS = [
     ("ext4", ["mkfs.ext4", "-q", "-F"], None),
     ("ext4 data=journal", ["mkfs.ext4", "-q", "-F"], "data=journal"),
+    # The same mode as the file system's own default: mountinfo does not show it.
+    ("ext4 journal_data default", ["sh", "-c", 'mkfs.ext4 -q -F "$0" && tune2fs -o journal_data "$0" >/dev/null'],
+     None),
     ("xfs", ["mkfs.xfs", "-q", "-f"], None),
     ("btrfs", ["mkfs.btrfs", "-q", "-f"], None),
 ]
-IN_PLACE = {"ext4", "ext4 data=journal", "xfs"}
+IN_PLACE = {"ext4", "ext4 data=journal", "ext4 journal_data default", "xfs"}
 COPY_ON_WRITE = "copy-on-write file system"
 JOURNAL = "copies in the file system's journal"
 MOVED = "its blocks moved while it was overwritten"
-REASONS = {"ext4": None, "ext4 data=journal": JOURNAL, "xfs": None, "btrfs": COPY_ON_WRITE}
+REASONS = {"ext4": None, "ext4 data=journal": JOURNAL, "ext4 journal_data default": JOURNAL, "xfs": None,
+           "btrfs": COPY_ON_WRITE}
 WAYS = ["rm", "shred", "single", "pattern", "tree"]
 HEADINGS = {"rm": "rm", "shred": "shred -u -n 1", "single": "Korwipe NAME", "pattern": "Korwipe PATTERN",
             "tree": "Korwipe -d", "alone": "Korwipe NAME, one file alone"}

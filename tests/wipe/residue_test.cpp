@@ -57,6 +57,21 @@ TEST(Residue, MountInfoJournalsData) {
   EXPECT_FALSE(mountInfoJournalsData("", 7, 0)) << "empty table";
 }
 
+TEST(Residue, Ext4OptionsJournalData) {
+  struct Case {
+    const char* options;
+    bool want;
+  } cases[] = {
+      {"rw\nbsddf\nnodelalloc\ndata=journal\nbarrier\n", true},  // tune2fs -o journal_data
+      {"rw\ndata=journal", true},                                  // no final line end
+      {"rw\nbsddf\ndata=ordered\n", false},
+      {"rw\ndata=journalled\n", false},
+      {"rw\nxdata=journal\n", false},
+      {"", false},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ext4OptionsJournalData(c.options), c.want) << c.options;
+}
+
 TEST(Residue, BlocksMoved) {
   using V = std::vector<FileExtent>;
   const uint64_t M = 1 << 20;
