@@ -10,7 +10,9 @@
 
 // Collects the directories the pattern matches into list, in search order.
 // Matches whose full path does not fit a list node go to tooLong: they are
-// reported and counted as failures once the user has said yes.
+// reported and counted as failures once the user has said yes. A link to a
+// directory is no match, as in the file forms: the walk would only remove
+// the link and say done while the directory it leads to stays untouched.
 static void collect(const char* pattern, DirList& list, std::vector<std::string>& tooLong) {
   if (!pattern) return;  // "-d" alone matches nothing
   size_t dirLength = dirPartLength(pattern);
@@ -18,7 +20,7 @@ static void collect(const char* pattern, DirList& list, std::vector<std::string>
   OsFindEntry e;
   char full[kPathMax];
   for (bool more = search.first(pattern, e); more; more = search.next(e)) {
-    if (!e.isDirectory) continue;
+    if (!e.isDirectory || e.isLink) continue;
     if (std::strcmp(e.name, ".") == 0 || std::strcmp(e.name, "..") == 0) continue;
     if (!joinPath(full, pattern, dirLength, e.name) || !list.append(full))
       tooLong.push_back(std::string(pattern, dirLength) + e.name);

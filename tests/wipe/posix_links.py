@@ -1,7 +1,8 @@
 """Korwipe on Linux: symbolic links named on the command line. A link to a
 directory is refused like the directory itself (error line, exit 2, link and
 target untouched); a link to a file, a dangling link and a loop go as names,
-their targets untouched; the pattern form skips links to directories."""
+their targets untouched; the pattern form and the directory form skip links
+to directories."""
 import os
 
 from wipetest import Checks, Scratch, programs, run_native, snapshot
@@ -57,5 +58,15 @@ with Scratch() as s:
     c.eq("pattern: only the directory link left", os.listdir(s.p("pat")), ["dir.lnk"])
     c.eq("pattern: targets intact", snapshot(s.p("target")),
          {"inner.txt": b"precious", "sub": "dir", "sub/deep.txt": b"deep"})
+
+# The directory form: a link to a directory is no directory to erase, named
+# or matched by a pattern; nothing is asked and nothing touched.
+for arg in ["to-dir", "to-dir-abs", "to-*"]:
+    with Scratch() as s:
+        scratch_with_links(s)
+        before = snapshot(s.path)
+        r = run_native(testcfg, ["-d", arg], s.path)
+        c.eq(f"-d {arg}: output", (r.rc, r.lines), (1, ["No matching directories found."]))
+        c.eq(f"-d {arg}: nothing touched", snapshot(s.path), before)
 
 c.done()

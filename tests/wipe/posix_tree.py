@@ -64,11 +64,12 @@ with Scratch() as s:
     c.eq("percent name, one match, plural", (r.rc, r.lines),
          (0, [PROMPT_MANY, "", "Erasing directory 50%off/", "done."]))
 
-    # A matched link to a directory goes as a name.
+    # A link to a directory is no directory to erase: nothing matches, nothing
+    # is asked, link and target stay.
     os.symlink("keepdir", s.p("lnk"))
     r = yes(s, "-d", "lnk")
-    c.eq("matched link", (r.rc, r.lines), (0, [PROMPT_ONE, "", "Erasing directory lnk/", "done."]))
-    c.true("matched link gone, target kept", not os.path.lexists(s.p("lnk"))
+    c.eq("named link", (r.rc, r.lines), (1, ["No matching directories found."]))
+    c.true("named link and target kept", os.path.islink(s.p("lnk"))
            and os.path.exists(s.p("keepdir/inner.txt")))
 
     # Inside a tree, an entry whose full path does not fit its buffer is an

@@ -52,9 +52,11 @@ int main(int argc, char** argv) {
     }
   }
 
-  // Rows whose pattern and name survive the ANSI code page: narrowed as the
-  // command line and the search record carry them, widened as the search
-  // does, then matched.
+  // Rows whose pattern and name survive the ANSI code page: narrowed to it,
+  // then widened by widenFileApiText (the program's own step) and matched.
+  // What this adds to the rows above is that widening gives back exactly
+  // the units the rule was written for; the search record itself is only
+  // met in the comparison with the system's del.
   std::vector<LongRow> rows;
   readLongRows(argv[1], rows);
   int ansiRows = 0;
