@@ -18,6 +18,13 @@ bool osIsSeparator(char c);
 // The separator written between a directory and an entry name.
 char osSeparator();
 
+// Bytes of the character that starts at text (which is not at its end): 2
+// for the lead byte of a double-byte character in the code page of the
+// Windows file functions (there a trail byte may be 0x5C, a backslash), 1
+// otherwise. Always 1 on POSIX, where no byte of a multi-byte UTF-8
+// character is an ASCII one.
+size_t osCharLength(const char* text);
+
 // ---- clock ----------------------------------------------------------------
 
 struct OsUtcTime {

@@ -24,6 +24,7 @@
 
 bool osIsSeparator(char c) { return c == '/'; }
 char osSeparator() { return '/'; }
+size_t osCharLength(const char*) { return 1; }
 
 OsUtcTime osUtcNow() {
   OsUtcTime t{};

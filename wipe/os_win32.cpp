@@ -15,6 +15,11 @@
 bool osIsSeparator(char c) { return c == '\\' || c == '/' || c == ':'; }
 char osSeparator() { return '\\'; }
 
+size_t osCharLength(const char* text) {
+  UINT codePage = AreFileApisANSI() ? CP_ACP : CP_OEMCP;
+  return IsDBCSLeadByteEx(codePage, (BYTE)text[0]) && text[1] ? 2 : 1;
+}
+
 OsUtcTime osUtcNow() {
   OsUtcTime t{};
   if (testClock(t)) return t;

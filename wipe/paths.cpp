@@ -6,7 +6,7 @@ bool hasWildcards(const char* text) { return std::strpbrk(text, "*?") != nullptr
 
 size_t dirPartLength(const char* pattern) {
   size_t n = 0;
-  for (size_t i = 0; pattern[i]; ++i)
+  for (size_t i = 0; pattern[i]; i += osCharLength(pattern + i))
     if (osIsSeparator(pattern[i])) n = i + 1;
   return n;
 }
