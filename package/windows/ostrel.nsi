@@ -144,12 +144,15 @@ Section "Uninstall"
   ${If} $1 == 1
     Delete "$INSTDIR\${INI}"
   ${EndIf}
-  Delete "$INSTDIR\uninstall.exe"
-  RMDir "$INSTDIR"
+  ; The uninstaller runs from a copy in the temporary folder, which the
+  ; original may still hold open for a moment: what cannot go now goes at
+  ; the next restart (the folders only if they are empty by then).
+  Delete /REBOOTOK "$INSTDIR\uninstall.exe"
+  RMDir /REBOOTOK "$INSTDIR"
   ; The company folder only when it is the one the installer proposes: a
   ; folder chosen by hand has a parent that is not ours.
   ${If} "$INSTDIR" == "${PROGRAM_FILES}\${COMPANY}\Ostrel"
-    RMDir "${PROGRAM_FILES}\${COMPANY}"
+    RMDir /REBOOTOK "${PROGRAM_FILES}\${COMPANY}"
   ${EndIf}
 
   ; $APPDATA of all users is the common application-data folder, where
