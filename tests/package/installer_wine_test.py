@@ -26,29 +26,29 @@ import sys
 import tempfile
 
 import artefact
+import wine
 from wine import WinePrefix
 
 WINE32 = "/usr/lib/wine/wine"
-WINE64 = "/usr/lib/wine/wine64"
-WINESERVER = "/usr/lib/wine/wineserver"
 UNINSTALL = r"Microsoft\Windows\CurrentVersion\Uninstall\KorvanelOstrel"
 SHORTCUT = "ProgramData/Microsoft/Windows/Start Menu/Programs/Korvanel Ostrel Presentation.lnk"
 INI = "Tavisk Sleeper.ini"
 PROGRAMS = {"Korwipe.exe": "wipe/Korwipe.exe", "presentation.exe": "presentation/presentation.exe",
             "cfgsetup.exe": "setup/cfgsetup.exe"}
 
-# kind: the installer; arch, loader: the prefix; files: the program files
+# kind: the installer; arch: the prefix (ctest sets it, with the loader, for
+# the test: see tests/package/CMakeLists.txt); files: the program files
 # folder; key: the registration, relative to HKLM. foreign: a file of another
 # product shares the company's ProgramData folder at uninstall time (it must
 # stay, and the folder with it). preseed: the administrator put an ini of
 # their own into the folder before the first install (the installer keeps it
 # and so does the uninstaller).
 CASES = {
-    "win64": dict(kind="setup64", arch="win64", loader=WINE64, files="Program Files",
+    "win64": dict(kind="setup64", arch="win64", files="Program Files",
                   key="Software\\" + UNINSTALL, foreign=True, preseed=None),
-    "win32": dict(kind="setup32", arch="win32", loader=WINE32, files="Program Files",
+    "win32": dict(kind="setup32", arch="win32", files="Program Files",
                   key="Software\\" + UNINSTALL, foreign=False, preseed=None),
-    "win32_on_win64": dict(kind="setup32", arch="win64", loader=WINE64, files="Program Files (x86)",
+    "win32_on_win64": dict(kind="setup32", arch="win64", files="Program Files (x86)",
                            key="Software\\Wow6432Node\\" + UNINSTALL, foreign=False, preseed=b"\x04"),
 }
 
@@ -78,36 +78,20 @@ def skip_unless_32bit_runs():
 
 
 class Prefix:
-    """A private prefix of the given architecture. The 64-bit one is copied
-    from the run's template (WinePrefix); a 32-bit one is made afresh."""
+    """A private prefix (WinePrefix: a copy of the run's template), of the
+    architecture and with the loader that ctest set for this test."""
 
-    def __init__(self, arch, loader):
-        self.loader = loader
-        self.arch = arch
-        if arch == "win64":
-            self.wp = WinePrefix("kor-pkg")
-            self.root, self.prefix = self.wp.root, self.wp.prefix
-        else:
-            self.wp = None
-            self.root = tempfile.mkdtemp(prefix="kor-pkg32-")
-            self.prefix = os.path.join(self.root, "prefix")
-            os.makedirs(self.prefix)
+    def __init__(self):
+        self.wp = WinePrefix("kor-pkg")
+        self.root, self.prefix, self.scratch = self.wp.root, self.wp.prefix, self.wp.scratch
         self.drive_c = os.path.join(self.prefix, "drive_c")
-        self.scratch = os.path.join(self.root, "scratch")
-        os.makedirs(self.scratch, exist_ok=True)
-        if not self.wp:
-            self.run(["wineboot", "-i"], timeout=300)
-            expect(os.path.exists(os.path.join(self.prefix, "system.reg")), "32-bit prefix not created")
 
     def env(self):
-        env = dict(os.environ, WINEPREFIX=self.prefix, WINEDEBUG="-all", WINEARCH=self.arch)
-        # No Mono or Gecko installers, and no desktop menu entries in the
-        # user's home for the Start menu shortcut.
-        env["WINEDLLOVERRIDES"] = "mscoree,mshtml=;winemenubuilder.exe=d"
-        return env
+        # No desktop menu entries in the user's home for the Start menu shortcut.
+        return self.wp.env({"WINEDLLOVERRIDES": "mscoree,mshtml=;winemenubuilder.exe=d"})
 
     def run(self, args, timeout=180):
-        p = subprocess.run([self.loader] + args, cwd=self.scratch, env=self.env(),
+        p = subprocess.run([wine.WINE] + args, cwd=self.scratch, env=self.env(),
                            capture_output=True, timeout=timeout)
         self.wait_idle()
         return p.returncode, p.stdout.decode("latin-1")
@@ -115,15 +99,10 @@ class Prefix:
     def wait_idle(self):
         """Every process of the prefix has ended and the server has saved the
         registry (it does so when it exits)."""
-        subprocess.run([WINESERVER, "-w"], env=self.env(), timeout=240, check=False)
+        self.wp.wait_idle(timeout=240)
 
     def close(self):
-        if self.wp:
-            self.wp.close()
-            return
-        subprocess.run([WINESERVER, "-k"], env=self.env(), capture_output=True, timeout=60, check=False)
-        subprocess.run([WINESERVER, "-w"], env=self.env(), capture_output=True, timeout=60, check=False)
-        shutil.rmtree(self.root, ignore_errors=True)
+        self.wp.close()
 
 
 def files_of(top):
@@ -218,14 +197,17 @@ def check_korwipe_erases(p, folder):
 def main():
     name = sys.argv[1]
     case = CASES[name]
-    if case["loader"] == WINE32 or case["kind"] == "setup32":
+    if case["arch"] != wine.ARCH:
+        raise SystemExit(f"{name} needs a {case['arch']} prefix; this test was given {wine.ARCH}")
+    # A 32-bit installer needs 32-bit Wine, in a 64-bit prefix too.
+    if case["kind"] == "setup32":
         skip_unless_32bit_runs()
     version = artefact.project_version()
     out = tempfile.mkdtemp(prefix="kor-pkg-out-")
     p = None
     try:
         installer = artefact.make(case["kind"], out)
-        p = Prefix(case["arch"], case["loader"])
+        p = Prefix()
         p.wait_idle()
         files_before = files_of(p.drive_c)
         ostrel = os.path.join(case["files"], "Korvanel", "Ostrel")

@@ -4,7 +4,7 @@ matching rules and the neutral name."""
 import os
 
 from wine import WinePrefix
-from wipetest import ERASED, USAGE, Checks, programs, wine_result
+from wipetest import ERASED, USAGE, Checks, programs, wine_result, write_file
 
 shipped, testcfg = programs()
 c = Checks()
@@ -23,11 +23,7 @@ with WinePrefix("korwipe") as wp:
         return wine_result(r)
 
     def write(rel, data):
-        path = os.path.join(s, rel)
-        os.makedirs(os.path.dirname(path), exist_ok=True)
-        with open(path, "wb") as f:
-            f.write(data)
-        return path
+        return write_file(s, rel, data)
 
     for args in ([], ["a", "b"], ["-D", "x"]):
         r = run(*args)

@@ -8,7 +8,8 @@ Wine: it looks like the file itself.)"""
 import os
 
 from wine import WinePrefix
-from wipetest import NO_CONSOLE, PROMPT_ONE, Checks, answer, programs, snapshot, wine_result
+from wipetest import (NO_CONSOLE, PROMPT_ONE, Checks, answer, programs, snapshot, wine_result,
+                      write_file)
 
 shipped, testcfg = programs()
 c = Checks()
@@ -18,10 +19,7 @@ with WinePrefix("korwipe") as wp:
     s = wp.scratch
 
     def write(rel, data=b"x" * 100):
-        path = os.path.join(s, rel)
-        os.makedirs(os.path.dirname(path), exist_ok=True)
-        with open(path, "wb") as f:
-            f.write(data)
+        write_file(s, rel, data)
 
     write("target/inner.txt", b"precious")
     os.symlink("target", os.path.join(s, "ldir"))

@@ -4,7 +4,7 @@ import os
 
 from wine import WinePrefix
 from wipetest import (NO_CONSOLE, PROMPT_MANY, PROMPT_ONE, Checks, answer, programs,
-                      strip_terminal_codes, wine_result)
+                      strip_terminal_codes, wine_result, write_file)
 
 shipped, testcfg = programs()
 c = Checks()
@@ -13,10 +13,7 @@ with WinePrefix("korwipe") as wp:
     s = wp.scratch
 
     def write(rel, data=b"x" * 2000):
-        path = os.path.join(s, rel)
-        os.makedirs(os.path.dirname(path), exist_ok=True)
-        with open(path, "wb") as f:
-            f.write(data)
+        write_file(s, rel, data)
 
     def ask(args, keys, **kw):
         for attempt in range(2):

@@ -48,6 +48,15 @@ def programs():
     return sys.argv[1], sys.argv[2]
 
 
+def write_file(root, rel, data):
+    """Writes data to root/rel, making the folders on the way; returns the path."""
+    path = os.path.join(root, rel)
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, "wb") as f:
+        f.write(data)
+    return path
+
+
 class Scratch:
     """A scratch folder, removed on exit."""
 
@@ -62,13 +71,9 @@ class Scratch:
         return os.path.join(self.path, *parts)
 
     def write(self, rel, data=b"x", size=None):
-        path = self.p(rel)
-        os.makedirs(os.path.dirname(path), exist_ok=True)
         if size is not None:
             data = bytes((i * 7 + 3) & 0xFF for i in range(size))
-        with open(path, "wb") as f:
-            f.write(data)
-        return path
+        return write_file(self.path, rel, data)
 
 
 class Result:
