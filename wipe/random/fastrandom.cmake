@@ -5,7 +5,7 @@
 # not keep the stack 32-byte aligned for spilled AVX registers, so on Windows
 # the assembler turns aligned vector moves into unaligned ones, and the
 # 32-bit SSE2 kernel realigns its own stack.
-set(KOR_FASTRANDOM_DIR ${CMAKE_CURRENT_LIST_DIR} CACHE INTERNAL "the wipe/ folder")
+set(KOR_FASTRANDOM_DIR ${CMAKE_CURRENT_LIST_DIR} CACHE INTERNAL "the generator's folder, wipe/random")
 
 function(kor_add_fastrandom target)
   set(d ${KOR_FASTRANDOM_DIR})
