@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "erase.h"
+#include "open_named.h"
 #include "os.h"
 #include "random.h"
 
@@ -42,7 +43,8 @@ TEST(WritePass, WritesTheStreamOverEverySegment) {
     WipeRandom expected = wipeRandom;
     std::vector<unsigned char> buf((size_t)std::min<uint64_t>(c.length ? c.length : 1, kSegmentSize));
     OsFile f;
-    ASSERT_EQ(osOpenForUpdate(path.c_str(), f), OsOpenResult::Opened) << c.what;
+    OsDir dir;
+    ASSERT_EQ(openNamed(path, dir, f), OsOpenResult::Opened) << c.what;
     for (int pass = 1; pass <= 2; ++pass) {
       ASSERT_EQ(writePass(f, buf.data(), c.length), Erased) << c.what << " pass " << pass;
       std::vector<unsigned char> want((size_t)c.length);

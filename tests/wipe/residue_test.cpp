@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "open_named.h"
 #include "os.h"
 #include "residue.h"
 
@@ -160,7 +161,8 @@ TEST(Residue, WatchOnThisMachine) {
   std::fwrite(data.data(), 1, data.size(), out);
   std::fclose(out);
   OsFile f;
-  ASSERT_EQ(osOpenForUpdate(path.c_str(), f), OsOpenResult::Opened);
+  OsDir dir;
+  ASSERT_EQ(openNamed(path, dir, f), OsOpenResult::Opened);
   ASSERT_TRUE(osFlush(f));
   ResidueWatch w;
   residueWatchStart(f, data.size(), w);

@@ -206,3 +206,17 @@ def snapshot(root):
             else:
                 out[rel] = "dir"
     return out
+
+
+def answer_wine(wp, exe, args, cwd, keys, env=None, pause=0.5):
+    """answer() for a Windows program under Wine prefix wp; the Result. Now
+    and then Wine's console for a pty is not ready when the program opens
+    CONIN$ (seen once in many runs, under load): the program then says so and
+    erases nothing, so it is started once more, with a note, so that a
+    steady failure still shows."""
+    for attempt in range(2):
+        r, _, _ = answer(wp.argv(exe, args), cwd, wp.env(env), keys, pause=pause)
+        if r.lines[-1:] != [NO_CONSOLE]:
+            break
+        print(f"note: no console on a pty under Wine (attempt {attempt + 1}), starting again")
+    return r

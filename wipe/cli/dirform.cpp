@@ -8,35 +8,56 @@
 #include "os.h"
 #include "paths.h"
 
-// Collects the directories the pattern matches into list, in search order.
-// Matches whose full path does not fit a list node go to tooLong: they are
-// reported and counted as failures once the user has said yes. A link to a
-// directory is no match, as in the file forms: the walk would only remove
-// the link and say done while the directory it leads to stays untouched.
-static void collect(const char* pattern, DirList& list, std::vector<std::string>& tooLong) {
-  if (!pattern) return;  // "-d" alone matches nothing
-  size_t dirLength = dirPartLength(pattern);
-  OsSearch search;
-  OsFindEntry e;
+// Matches that cannot be erased at all: the full path does not fit a list
+// node, or (Windows) the name has no exact form in the file functions' text.
+// They are reported and counted as failures once the user has said yes.
+struct Unworkable {
+  std::string path;
+  bool usable;
+};
+
+static void consider(const char* pattern, size_t dirLength, const OsEntry& e, DirList& list,
+                     std::vector<Unworkable>& unworkable) {
+  // A link to a directory is no match, as in the file forms: the walk would
+  // only remove the link and say done while the directory it leads to stays
+  // untouched.
+  if (e.kind != OsNameKind::Directory) return;
+  if (e.usable && osIsDotName(e.name)) return;
   char full[kPathMax];
-  for (bool more = search.first(pattern, e); more; more = search.next(e)) {
-    if (!e.isDirectory || e.isLink) continue;
-    if (std::strcmp(e.name, ".") == 0 || std::strcmp(e.name, "..") == 0) continue;
-    if (!joinPath(full, pattern, dirLength, e.name) || !list.append(full))
-      tooLong.push_back(std::string(pattern, dirLength) + e.name);
-  }
+  if (!e.usable || !joinPath(full, pattern, dirLength, e.name) || !list.append(full, e))
+    unworkable.push_back({std::string(pattern, dirLength) + e.name, e.usable});
 }
 
-int runDirectoryForm(const char* pattern) {
+// Collects the directories the pattern matches into list, in listing order,
+// from dir, its folder part held open. A plain name is looked up; a pattern
+// lists a folder whose last component is not a link (osOpenDirPath).
+static void collect(const char* pattern, OsDir& dir, DirList& list, std::vector<Unworkable>& unworkable) {
+  size_t dirLength = dirPartLength(pattern);
+  const char* name = pattern + dirLength;
+  char dirPart[kPathMax];
+  bool wild = hasWildcards(name);
+  if (*name == '\0' || !joinPath(dirPart, pattern, dirLength, "") || !osOpenDirPath(dirPart, !wild, dir)) return;
+  OsEntry e;
+  if (!wild) {
+    if (osLookup(dir, name, e)) consider(pattern, dirLength, e, list, unworkable);
+    return;
+  }
+  OsListing listing;
+  for (bool more = listing.first(dir, name, e); more; more = listing.next(e))
+    consider(pattern, dirLength, e, list, unworkable);
+}
+
+int runDirectoryForm(const char* pattern, bool exact) {
   DirList list;
-  std::vector<std::string> tooLong;
-  collect(pattern, list, tooLong);
-  if (list.empty() && tooLong.empty()) {
+  std::vector<Unworkable> unworkable;
+  OsDir dir;  // held open from the listing to the last erase
+  if (pattern && exact) collect(pattern, dir, list, unworkable);  // "-d" alone matches nothing
+  if (list.empty() && unworkable.empty()) {
     std::puts("No matching directories found.");
     return 1;
   }
   // Singular or plural follows the wildcard, not the number of matches.
-  int answer = askConfirmation(pattern && hasWildcards(pattern));
+  int answer = askConfirmation(hasWildcards(pattern));
   if (answer < 0) {
     // Without a console nobody can have said yes.
     std::puts("No console to answer the question: nothing was erased.");
@@ -45,9 +66,12 @@ int runDirectoryForm(const char* pattern) {
   std::puts("");
   int result = 1;
   if (answer == 1) {
-    if (list.eraseAll() > 0) result = 0;
-    for (const std::string& path : tooLong) {
-      std::printf("Erasing directory %s%c\n", path.c_str(), osSeparator());
+    if (list.eraseAll(dir) > 0) result = 0;
+    for (const Unworkable& u : unworkable) {
+      if (u.usable)
+        std::printf("Erasing directory %s%c\n", u.path.c_str(), osSeparator());
+      else
+        std::printf("error opening %s file\n", u.path.c_str());
       anyEraseFailed = true;
     }
   }

@@ -2,12 +2,14 @@
 #pragma once
 
 // One argument: a file name (erased alone) or a pattern (every regular file
-// it matches).
-int runFileForm(const char* argument);
+// it matches). exact is false for an argument the file functions' text could
+// not hold as typed (osArguments): it names nothing.
+int runFileForm(const char* argument, bool exact);
 
 // "-d" with a directory name or pattern (null when "-d" stands alone):
-// collects the matched directories, asks once, erases them on yes.
-int runDirectoryForm(const char* pattern);
+// collects the matched directories, asks once, erases them on yes. An
+// argument that is not exact matches nothing.
+int runDirectoryForm(const char* pattern, bool exact);
 
 // Asks whether to erase the selected directory (directories when plural)
 // and reads single keys from the console until y, Y, n or N. Returns 1 for

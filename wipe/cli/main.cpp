@@ -11,21 +11,28 @@
 #include "random.h"
 #include "settings.h"
 
-static int runPatternForm(const char* pattern) {
+// The folder a pattern lists is opened once, and every match is erased
+// relative to it; its last component must not be a link (osOpenDirPath). A
+// folder that cannot be opened matches nothing, as a search that cannot start.
+// A pattern the file functions' text cannot hold as typed (not exact)
+// matches nothing.
+static int runPatternForm(const char* pattern, bool exact) {
   size_t dirLength = dirPartLength(pattern);
+  char dirPart[kPathMax];
   int erased = 0;
-  {
-    OsSearch search;
-    OsFindEntry e;
+  OsDir dir;
+  if (exact && joinPath(dirPart, pattern, dirLength, "") && osOpenDirPath(dirPart, false, dir)) {
+    OsListing listing;
+    OsEntry e;
     char full[kPathMax];
-    for (bool more = search.first(pattern, e); more; more = search.next(e)) {
-      if (e.isDirectory) continue;
-      if (!joinPath(full, pattern, dirLength, e.name)) {
-        std::printf("error opening %.*s%s file\n", (int)dirLength, pattern, e.name);
+    for (bool more = listing.first(dir, pattern + dirLength, e); more; more = listing.next(e)) {
+      if (e.kind == OsNameKind::Directory || e.kind == OsNameKind::DirectoryLink) continue;
+      if (!e.usable || !joinPath(full, pattern, dirLength, e.name)) {
+        std::printf("error opening %s%s file\n", dirPart, e.name);
         anyEraseFailed = true;
         continue;
       }
-      if (eraseFile(full) == Erased)
+      if (eraseFile(dir, e, full) == Erased)
         ++erased;
       else
         anyEraseFailed = true;
@@ -40,33 +47,50 @@ static int runPatternForm(const char* pattern) {
   return result;
 }
 
-int runFileForm(const char* argument) {
-  if (hasWildcards(argument)) return runPatternForm(argument);
-  // No search for a plain name: a missing file is an open failure (code 2).
-  // A link to a directory is refused as the directory itself is (and as the
-  // pattern form skips both): it is no file, and removing it would say done
-  // while the directory the user named is untouched.
-  if (osNameKind(argument) == OsNameKind::DirectoryLink) {
+// No search for a plain name: it is looked up in its folder, and anything
+// that is not there as a file (missing, a directory) is an open failure
+// (code 2). A link to a directory is refused as the directory itself is (and
+// as the pattern form skips both): it is no file, and removing it would say
+// done while the directory the user named is untouched.
+static int runSingleFile(const char* argument, bool exact) {
+  size_t dirLength = dirPartLength(argument);
+  char dirPart[kPathMax];
+  OsDir dir;
+  OsEntry e;
+  bool found = exact && argument[dirLength] != '\0' && joinPath(dirPart, argument, dirLength, "") &&
+               osOpenDirPath(dirPart, true, dir) && osLookup(dir, argument + dirLength, e) && e.usable &&
+               e.kind != OsNameKind::Directory && e.kind != OsNameKind::DirectoryLink;
+  if (!found) {
     std::printf("error opening %s file\n", argument);
     return OpenFailed;
   }
-  EraseStatus status = eraseFile(argument);
+  EraseStatus status = eraseFile(dir, e, argument);
   if (status == Erased) std::puts("done.");
   return status;
+}
+
+int runFileForm(const char* argument, bool exact) {
+  return hasWildcards(argument) ? runPatternForm(argument, exact) : runSingleFile(argument, exact);
 }
 
 int main(int argc, char** argv) {
   // Seeded first, on every run, so that the stream depends only on the clock.
   wipeRandom.seedFromClock();
 
-  int count = argc - 1;
-  bool directoryForm = count >= 1 && std::strcmp(argv[1], "-d") == 0;
+  OsArgument args[3];
+  int count = osArguments(argc, argv, args, 3);
+  bool directoryForm = count >= 1 && std::strcmp(args[0].text, "-d") == 0;
   if (count < 1 || count > 2 || (count == 2 && !directoryForm)) {
     std::puts("usage: \"Korwipe filename\" or \"Korwipe -d directory\"");
     return 1;
   }
   loadSettings();
-  int result = directoryForm ? runDirectoryForm(count == 2 ? argv[2] : nullptr) : runFileForm(argv[1]);
+  osBeginFileWork();
+  int result;
+  if (directoryForm)
+    result = runDirectoryForm(count == 2 ? args[1].text : nullptr, count == 2 && args[1].exact);
+  else
+    result = runFileForm(args[0].text, args[0].exact);
   std::fflush(stdout);
   return result;
 }

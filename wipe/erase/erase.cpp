@@ -18,31 +18,26 @@ int passesForSize(uint64_t length) {
   return 1;
 }
 
-static EraseStatus removeLink(const char* path) {
-  // Writing through a link would overwrite a file the user did not name;
-  // only the link itself goes.
-  if (osRemoveLink(path)) return Erased;
-  std::printf("error erasing \"%s\" file\n", path);
+static EraseStatus deleteFailed(const char* name) {
+  std::printf("error erasing \"%s\" file\n", name);
   return DeleteFailed;
 }
 
-static EraseStatus overwrite(const char* path, uint64_t& lengthOut, bool& isLink, ResidueWatch& watch) {
-  OsFile f;
-  OsOpenResult opened = osOpenForUpdate(path, f);
-  if (opened == OsOpenResult::IsLink) {
-    isLink = true;
-    return Erased;
+// Writing through a link would overwrite a file the user did not name; only
+// the link itself goes. An entry that has become a link since it was listed
+// is looked up again, so that what is removed is the link now there.
+static EraseStatus removeLink(OsDir& dir, const OsEntry& listed, const char* path) {
+  OsEntry now;
+  const OsEntry* link = &listed;
+  if (!osIsLink(listed.kind)) {
+    if (!osLookup(dir, listed.name, now) || !osIsLink(now.kind)) return deleteFailed(path);
+    link = &now;
   }
-  // A file whose length or start cannot be had is not opened for our
-  // purpose: overwriting a length of 0 would delete it unwritten.
-  uint64_t length = 0;
-  if (opened != OsOpenResult::Opened || !osFileLength(f, length) || !osSeekStart(f)) {
-    std::printf("error opening %s file\n", path);
-    return OpenFailed;
-  }
-  lengthOut = length;
-  residueWatchStart(f, length, watch);
+  return osRemoveLinkAt(dir, *link) ? Erased : deleteFailed(path);
+}
 
+// Every pass over one open stream of length bytes, each flushed to the disk.
+static EraseStatus overwriteStream(OsFile& f, uint64_t length, const char* path) {
   size_t bufSize = length < kSegmentSize ? (size_t)length : (size_t)kSegmentSize;
   if (bufSize == 0) bufSize = 1;
   std::unique_ptr<unsigned char[]> buf(new (std::nothrow) unsigned char[bufSize]);
@@ -63,30 +58,70 @@ static EraseStatus overwrite(const char* path, uint64_t& lengthOut, bool& isLink
     EraseStatus st = writePassOverlapped(f, buf.get(), spare.get(), length, &progress);
     if (st != Erased) return st;
   }
-  residueWatchEnd(f, watch);
   return Erased;
 }
 
-EraseStatus eraseFile(const char* path) {
-  if (osIsLink(osNameKind(path))) return removeLink(path);
-  osClearReadOnly(path);
+// The named streams (Windows), each overwritten whole like the main
+// contents, after them. Their handles are closed before the file moves.
+static EraseStatus overwriteStreams(OsStreams& streams, const char* path) {
+  for (size_t i = 0; i < streams.count; ++i) {
+    uint64_t length = 0;
+    if (!osFileLength(streams.files[i], length)) {
+      std::printf("error opening %s file\n", path);
+      return OpenFailed;
+    }
+    EraseStatus st = overwriteStream(streams.files[i], length, path);
+    if (st != Erased) return st;
+  }
+  streams.files.reset();
+  streams.count = 0;
+  return Erased;
+}
 
+static void warnOtherLinks(const char* path) {
+  std::fflush(stdout);  // a combined output keeps the order of the lines
+  std::fprintf(stderr, "warning: %s has other links; its contents were left to them\n", path);
+}
+
+EraseStatus eraseFile(OsDir& dir, const OsEntry& e, const char* path) {
+  if (osIsLink(e.kind)) return removeLink(dir, e, path);
+
+  OsFile f;
+  OsOpenResult opened = osOpenFileAt(dir, e, f);
+  if (opened == OsOpenResult::IsLink) return removeLink(dir, e, path);
+  // A file whose length, start or streams cannot be had is not opened for
+  // our purpose: overwriting a length of 0 would delete it unwritten, and
+  // a stream left out would keep contents the user asked to erase.
   uint64_t length = 0;
-  bool isLink = false;
+  OsStreams streams;
+  if (opened != OsOpenResult::Opened || !osFileLength(f, length) || !osSeekStart(f) ||
+      !osOpenNamedStreams(f, streams)) {
+    std::printf("error opening %s file\n", path);
+    return OpenFailed;
+  }
+
+  // Contents that another name still holds are not ours to destroy: the
+  // name the user gave goes, the contents stay for the other names.
+  if (f.linkCount > 1) {
+    warnOtherLinks(path);
+    return osDeleteFileAt(dir, e.name, f) ? Erased : deleteFailed(path);
+  }
+
   ResidueWatch watch;
-  EraseStatus st = overwrite(path, length, isLink, watch);
-  if (isLink) return removeLink(path);  // became a link between the look and the open
+  residueWatchStart(f, length, watch);
+  EraseStatus st = overwriteStream(f, length, path);
+  if (st == Erased) st = overwriteStreams(streams, path);
   if (st != Erased) return st;
+  residueWatchEnd(f, watch);
   // Printed once the progress line is gone; the erase goes on regardless.
   printResidueWarning(path, watch);
 
   // The neutral name hides the original name once the contents are gone. A
   // failed move (the name is taken, another volume) is not an error: the
   // file is then deleted under its own name.
-  const char* toDelete = osMoveNoReplace(path, kErasedName) ? kErasedName : path;
-  if (!osDeleteFile(toDelete)) {
-    std::printf("error erasing \"%s\" file\n", toDelete);
-    return DeleteFailed;
-  }
+  OsDir* current = osCurrentDir();
+  bool moved = current && osMoveToCurrentDir(dir, e, f, kErasedName);
+  if (!osDeleteFileAt(moved ? *current : dir, moved ? kErasedName : e.name, f))
+    return deleteFailed(moved ? kErasedName : path);
   return Erased;
 }

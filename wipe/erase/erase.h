@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 
+struct OsDir;
+struct OsEntry;
 struct OsFile;
 
 // Result of eraseFile. 1 and 4 are not used here (1 is the driver's general
@@ -25,11 +27,13 @@ constexpr uint64_t kSegmentSize = 0x1000000;
 // Automatic pass count for a file of this length: 5, 3 or 1.
 int passesForSize(uint64_t length);
 
-// Erases the file at path and prints its own error line on failure; prints
-// nothing on standard output on success. Where the old contents may survive
-// the overwrite (residue.h) one warning line goes to standard error. A link
-// is removed as a name, never written through.
-EraseStatus eraseFile(const char* path);
+// Erases entry e of the open directory dir, printed as path, and prints its
+// own error line on failure; prints nothing on standard output on success.
+// Where the old contents may survive the overwrite (residue.h) one warning
+// line goes to standard error. A link is removed as a name, never written
+// through. A file that other names (hard links) still hold is not written:
+// its name goes, its contents stay for them, and a warning line says so.
+EraseStatus eraseFile(OsDir& dir, const OsEntry& e, const char* path);
 
 // Writes one pass over the whole file from offset 0: every 16 MiB segment,
 // then the partial one, each filled with fresh bytes and written in one go,

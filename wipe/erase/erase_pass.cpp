@@ -65,7 +65,9 @@ static EraseStatus writeOverlapped(SegmentWriter& writer, unsigned char* const b
 
 EraseStatus writePassOverlapped(OsFile& f, unsigned char* buf, unsigned char* spare, uint64_t length,
                                 ProgressLine* progress) {
-  osSeekStart(f);
+  // A pass that cannot start at offset 0 would write somewhere else than
+  // over the old contents.
+  if (!osSeekStart(f)) return writeFailed(0, progress);
   uint64_t whole = length / kSegmentSize;
   uint64_t count = whole + (length % kSegmentSize != 0 ? 1 : 0);
   EraseStatus st = Erased;

@@ -16,18 +16,19 @@ static void writerLoop(SegmentWriter* w) {
     const unsigned char* segment = w->data;
     size_t n = w->size;
     hold.unlock();
-    bool ok = osWriteAll(w->file, segment, n);
+    // A write-back error counts as a failed write of this segment: it is
+    // the one in hand when the system reports it.
+    bool ok = osWriteAll(w->file, segment, n) && writebackStart(w->file, w->written, n);
     if (ok) {
       // Keep a few segments in flight to the disk: waiting on the one just
       // before measured slower here, letting the cache fill up (as a plain
       // write does) slowest of all.
-      writebackStart(w->file, w->written, n);
       w->written += n;
       if (w->firstSize == 0) w->firstSize = n;
       uint64_t lagBytes = (uint64_t)kWritebackLag * w->firstSize;
       if (w->written > w->settled + lagBytes) {
         uint64_t upTo = w->written - lagBytes;
-        writebackFinish(w->file, w->settled, (size_t)(upTo - w->settled));
+        ok = writebackFinish(w->file, w->settled, (size_t)(upTo - w->settled));
         w->settled = upTo;
       }
     }

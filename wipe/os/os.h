@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 // Paths live in fixed buffers of this many characters, terminator included.
 constexpr size_t kPathMax = 260;
@@ -39,7 +40,13 @@ OsUtcTime osUtcNow();
 // path cannot be formed (no folder, or it does not fit in kPathMax).
 bool osSettingsPath(char (&out)[kPathMax]);
 
-// ---- files ----------------------------------------------------------------
+// ---- files and directories -----------------------------------------------
+//
+// Everything below works relative to directories held open: an entry is
+// listed from an open directory, opened relative to it, checked to be the
+// object that was listed, and renamed or removed through it. A path another
+// process can change is resolved once, when a form opens the folder it was
+// given; after that nothing in a tree is looked up by path again.
 
 // What a name on disk is, looked at without following a link. A link is a
 // directory link when it stands for a directory: on Windows a junction or a
@@ -49,11 +56,95 @@ enum class OsNameKind { Missing, File, Directory, FileLink, DirectoryLink };
 
 inline bool osIsLink(OsNameKind k) { return k == OsNameKind::FileLink || k == OsNameKind::DirectoryLink; }
 
-OsNameKind osNameKind(const char* path);
+// Who an entry is: device and inode (POSIX), or volume serial number and file
+// index (Windows), of the entry itself, never of what a link leads to. The
+// Windows listing gives no volume: there volume is that of the directory it
+// was listed from.
+struct OsFileId {
+  uint64_t volume = 0;
+  uint64_t index = 0;
+};
 
-// Clears the read-only state of a file (Windows: the attribute; POSIX: adds
-// write permission for the owner). Links are left alone.
-void osClearReadOnly(const char* path);
+inline bool operator==(const OsFileId& a, const OsFileId& b) { return a.volume == b.volume && a.index == b.index; }
+
+// An open directory. Non-copyable: the destructor closes it.
+struct OsDir {
+  intptr_t handle = -1;  // HANDLE or descriptor; -1 when closed
+  OsFileId id;           // the directory's own identity
+  bool verbatim = false;  // Windows: opened through a "\\?\" path, whose names
+                          // keep their trailing dots and spaces
+  OsDir() = default;
+  OsDir(const OsDir&) = delete;
+  OsDir& operator=(const OsDir&) = delete;
+  ~OsDir() { close(); }
+  bool isOpen() const { return handle != -1; }
+  void close();
+};
+
+// One entry of a directory, as listed.
+struct OsEntry {
+  // The name in the file functions' text (ANSI code page on Windows).
+  char name[kPathMax];
+  // False when the name cannot stand in a path here: on Windows its UTF-16
+  // name has no exact form in the code page, or its nearest form holds a
+  // separator or is "." or "..". name then shows it with '?' for what cannot
+  // be shown, for messages only. Such an entry is reported, never used.
+  bool usable = true;
+  OsNameKind kind = OsNameKind::Missing;
+  OsFileId id;
+};
+
+inline bool osIsDotName(const char* name) {
+  return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
+}
+
+// Opens the folder part of a name or pattern as typed ("" for the current
+// directory). The system resolves the path, links included, except for its
+// last component when lastMayBeLink is false: then that component must itself
+// be a directory and not a link, since whoever can replace it would choose
+// what is erased. False when it cannot be opened.
+bool osOpenDirPath(const char* dirPart, bool lastMayBeLink, OsDir& d);
+
+// The current directory, where erased files pass through their neutral name;
+// opened once and held for the run. Null when it cannot be opened.
+OsDir* osCurrentDir();
+
+// The entries of an open directory, in the system's order. With a name
+// pattern only those it names (Windows: by the system's search rules, see
+// winmatch.h; POSIX: matchName); without one, every entry, "." and ".."
+// included where the system lists them. Non-copyable: the destructor ends it.
+struct OsListing {
+  intptr_t handle = -1;
+  void* state = nullptr;
+  OsListing() = default;
+  OsListing(const OsListing&) = delete;
+  OsListing& operator=(const OsListing&) = delete;
+  ~OsListing() { close(); }
+  // First entry; false when the listing cannot start or nothing matches.
+  bool first(OsDir& d, const char* namePattern, OsEntry& e);
+  // Next entry; false when there are no more.
+  bool next(OsEntry& e);
+  void close();
+};
+
+// The entry a plain name (no wildcards) names in d, as the system's search
+// finds it (Windows: by its long or its short name, case ignored; e.name is
+// then the long name). False when there is none.
+bool osLookup(OsDir& d, const char* name, OsEntry& e);
+
+// Opens directory entry e of parent to work in it. False unless what was
+// opened is a directory, not a link, and the entry that was listed (same
+// identity): a directory swapped for a link since the listing is never
+// entered.
+bool osOpenDirAt(OsDir& parent, const OsEntry& e, OsDir& out);
+
+// Removes directory e of parent, which dir holds open (dir is closed). True
+// only when it is gone.
+bool osRemoveDirAt(OsDir& parent, const OsEntry& e, OsDir& dir);
+
+// Removes the link e of d as a name, never touching its target; false when
+// it is no longer that link or cannot be removed.
+bool osRemoveLinkAt(OsDir& d, const OsEntry& e);
 
 // An open file for overwriting in place. Non-copyable: the destructor closes.
 struct OsFile {
@@ -61,6 +152,8 @@ struct OsFile {
   // Windows: the tag of a reparse point that is no link, opened through its
   // file-system filter (its contents may be kept elsewhere); 0 otherwise.
   uint32_t reparseTag = 0;
+  // Names the file has (hard links), this one included.
+  uint32_t linkCount = 1;
   OsFile() = default;
   OsFile(const OsFile&) = delete;
   OsFile& operator=(const OsFile&) = delete;
@@ -68,16 +161,19 @@ struct OsFile {
   void close();
 };
 
-// Result of osOpenForUpdate.
+// Result of osOpenFileAt.
 enum class OsOpenResult {
-  Opened,     // f holds the open regular file
-  Failed,     // missing, a directory, no access, held without sharing, ...
-  IsLink,     // the name is a link: it was not opened and must not be written through
+  Opened,  // f holds the open regular file
+  Failed,  // gone, a directory, no access, held without sharing, another
+           // object than the one listed, ...
+  IsLink,  // the entry is now a link: not opened, must not be written through
 };
 
-// Opens an existing regular file for reading and writing, shared with other
-// readers and writers, never through a link.
-OsOpenResult osOpenForUpdate(const char* path, OsFile& f);
+// Opens regular file e of d for reading and writing, shared with other
+// readers and writers, never through a link, and only if it is the object
+// that was listed. A read-only file is made writable first, through a handle
+// on that same object, never by path.
+OsOpenResult osOpenFileAt(OsDir& d, const OsEntry& e, OsFile& f);
 
 // The file's length in bytes (64-bit). False when it cannot be taken.
 bool osFileLength(OsFile& f, uint64_t& length);
@@ -91,40 +187,44 @@ bool osWriteAll(OsFile& f, const unsigned char* data, size_t n);
 // Pushes everything written so far through the system's cache to the disk.
 bool osFlush(OsFile& f);
 
-// Renames from to the relative or absolute name to; fails when to exists
-// (never replaces a file).
-bool osMoveNoReplace(const char* from, const char* to);
+// The named data streams of f (Windows: NTFS keeps contents beside the main
+// ones under names of their own, "file:name"), each opened for update like
+// f, in the system's order; none on POSIX. False when they cannot be listed
+// or one of them cannot be opened: the file cannot be erased whole.
+struct OsStreams {
+  std::unique_ptr<OsFile[]> files;
+  size_t count = 0;
+};
+bool osOpenNamedStreams(OsFile& f, OsStreams& out);
 
-bool osDeleteFile(const char* path);
+// Moves the open file f, entry e of d, to the name to in the current
+// directory (osCurrentDir). Never replaces an existing file and never copies:
+// on another volume it fails, and the file stays where it is.
+bool osMoveToCurrentDir(OsDir& d, const OsEntry& e, OsFile& f, const char* to);
 
-// Removes a link as a name; its target is left untouched.
-bool osRemoveLink(const char* path);
+// Deletes the open file f, now under name in directory d (where it was
+// listed, or the current directory after the move). f is closed.
+bool osDeleteFileAt(OsDir& d, const char* name, OsFile& f);
 
-bool osRemoveDirectory(const char* path);
+// Called once, after the setting is read and before any form touches a
+// file: the 32-bit Windows program on 64-bit Windows turns off the system's
+// file-system redirection for itself, so that C:\Windows\System32\X names
+// the file every other program sees there. Nothing to do elsewhere.
+void osBeginFileWork();
 
-// ---- search ---------------------------------------------------------------
+// ---- command line ----------------------------------------------------------
 
-struct OsFindEntry {
-  char name[kPathMax];
-  bool isDirectory;  // a directory, or a link to one
-  bool isLink;       // a symbolic link, junction or other name surrogate
+// The program's arguments (without the program name) in the file functions'
+// text. exact is false for one the text cannot hold as typed (Windows: a
+// character with no exact form in the code page); it is never replaced by a
+// nearest form that could name another file.
+struct OsArgument {
+  const char* text;
+  bool exact;
 };
 
-// An open search for the entries matching a pattern (directory part plus a
-// name pattern with * and ?). Non-copyable: the destructor closes it.
-struct OsSearch {
-  intptr_t handle = -1;
-  void* state = nullptr;
-  OsSearch() = default;
-  OsSearch(const OsSearch&) = delete;
-  OsSearch& operator=(const OsSearch&) = delete;
-  ~OsSearch() { close(); }
-  // First entry; false when the search cannot start or nothing matches.
-  bool first(const char* pattern, OsFindEntry& e);
-  // Next entry; false when there are no more.
-  bool next(OsFindEntry& e);
-  void close();
-};
+// Fills args; returns their count. argv is the C runtime's.
+int osArguments(int argc, char** argv, OsArgument* args, int capacity);
 
 // ---- console --------------------------------------------------------------
 

@@ -1,16 +1,20 @@
-// Win32 implementation of os.h (ANSI calls): the shipped Korwipe.exe.
+// Win32 implementation of os.h: the shipped Korwipe.exe. Text is that of the
+// ANSI file functions; files and directories are reached through handles
+// (os_win32_dirs.cpp, os_win32_files.cpp, with what they share in
+// win32_io.h). Here: separators, clock, setting, writes, command line and
+// console.
 #include <windows.h>
+#include <shellapi.h>
 #include <shlobj.h>
 
 #include <cstring>
+#include <deque>
 #include <string>
 
 #include "os.h"
 #include "os_testhooks.h"
 #include "paths.h"
-#include "reparse.h"
-#include "winmatch.h"
-#include "wintext.h"
+#include "win32_io.h"
 
 bool osIsSeparator(char c) { return c == '\\' || c == '/' || c == ':'; }
 char osSeparator() { return '\\'; }
@@ -42,115 +46,10 @@ bool osSettingsPath(char (&out)[kPathMax]) {
 }
 
 // ---- files ----------------------------------------------------------------
-
-static HANDLE asHandle(intptr_t h) { return reinterpret_cast<HANDLE>(h); }
-
-static const DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-
-// The reparse tag of an open handle; 0 (no valid tag, so taken as a link)
-// when it cannot be read or the handle shows no reparse point.
-static DWORD handleReparseTag(HANDLE h) {
-  FILE_ATTRIBUTE_TAG_INFO info;
-  if (!GetFileInformationByHandleEx(h, FileAttributeTagInfo, &info, sizeof info)) return 0;
-  return (info.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ? info.ReparseTag : 0;
-}
-
-// The kind of path from its attributes a and, for a reparse point, the tag
-// read through a handle on the entry itself (not on its target).
-static OsNameKind kindOf(const char* path, DWORD a) {
-  DWORD tag = 0;
-  if (a & FILE_ATTRIBUTE_REPARSE_POINT) {
-    HANDLE h = CreateFileA(path, FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
-                           FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (h != INVALID_HANDLE_VALUE) {
-      tag = handleReparseTag(h);
-      CloseHandle(h);
-    }
-  }
-  return windowsNameKind(a, tag);
-}
-
-OsNameKind osNameKind(const char* path) {
-  DWORD a = GetFileAttributesA(path);
-  if (a == INVALID_FILE_ATTRIBUTES) return OsNameKind::Missing;
-  return kindOf(path, a);
-}
-
-void osClearReadOnly(const char* path) {
-  DWORD a = GetFileAttributesA(path);
-  if (a == INVALID_FILE_ATTRIBUTES || !(a & FILE_ATTRIBUTE_READONLY)) return;
-  // Only a file to overwrite: a link's target is not ours to change, nor is
-  // a directory named by mistake.
-  if (kindOf(path, a) != OsNameKind::File) return;
-  a &= ~(DWORD)FILE_ATTRIBUTE_READONLY;
-  SetFileAttributesA(path, a ? a : FILE_ATTRIBUTE_NORMAL);
-}
-
-void OsFile::close() {
-  if (handle != -1) CloseHandle(asHandle(handle));
-  handle = -1;
-}
-
-// A disk file that is not a directory (devices such as CON, NUL, COM1 and
-// directories are not files to overwrite); info is filled when true.
-static bool isDiskFile(HANDLE h, BY_HANDLE_FILE_INFORMATION& info) {
-  return GetFileInformationByHandle(h, &info) && GetFileType(h) == FILE_TYPE_DISK &&
-         !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-// Opens path again for update without FILE_FLAG_OPEN_REPARSE_POINT, so that
-// the filter owning a reparse point with data of its own (deduplicated,
-// cloud placeholder, compressed by the overlay filter, held by a storage
-// manager) presents the contents as every program sees them: opened with the
-// flag, the filter stays out and the handle reaches only the raw stream,
-// which need not hold the contents at all. The new handle must be the file
-// that info describes: a link swapped in between the two opens would be
-// followed. INVALID_HANDLE_VALUE when it cannot be opened or is another file.
-static HANDLE reopenThroughFilter(const char* path, const BY_HANDLE_FILE_INFORMATION& info) {
-  HANDLE h = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, kShareAll, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                         nullptr);
-  if (h == INVALID_HANDLE_VALUE) return h;
-  BY_HANDLE_FILE_INFORMATION now;
-  if (isDiskFile(h, now) && now.dwVolumeSerialNumber == info.dwVolumeSerialNumber &&
-      now.nFileIndexHigh == info.nFileIndexHigh && now.nFileIndexLow == info.nFileIndexLow)
-    return h;
-  CloseHandle(h);
-  return INVALID_HANDLE_VALUE;
-}
-
-OsOpenResult osOpenForUpdate(const char* path, OsFile& f) {
-  // FILE_FLAG_OPEN_REPARSE_POINT opens a reparse point itself instead of
-  // what it leads to, so that a link is recognised by its tag and never
-  // written through.
-  HANDLE h = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, kShareAll, nullptr, OPEN_EXISTING,
-                         FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return OsOpenResult::Failed;
-  BY_HANDLE_FILE_INFORMATION info;
-  if (!isDiskFile(h, info)) {
-    CloseHandle(h);
-    return OsOpenResult::Failed;
-  }
-  uint32_t tag = 0;
-  if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
-    tag = handleReparseTag(h);
-    // A tag that cannot be read says neither link nor file: nothing is done
-    // to it, and it is reported as a file that could not be opened.
-    if (!reparseTagIsValid(tag)) {
-      CloseHandle(h);
-      return OsOpenResult::Failed;
-    }
-    bool link = reparseTagIsLink(tag);
-    HANDLE data = link ? INVALID_HANDLE_VALUE : reopenThroughFilter(path, info);
-    CloseHandle(h);
-    if (link) return OsOpenResult::IsLink;
-    if (data == INVALID_HANDLE_VALUE) return OsOpenResult::Failed;
-    h = data;
-  }
-  f.close();
-  f.handle = reinterpret_cast<intptr_t>(h);
-  f.reparseTag = tag;
-  return OsOpenResult::Opened;
-}
+//
+// Directories and opening, moving and deleting files: os_win32_dirs.cpp and
+// os_win32_files.cpp. Here the writes through a handle they opened, which
+// is synchronous, so that every write lands at the current position.
 
 bool osFileLength(OsFile& f, uint64_t& length) {
   LARGE_INTEGER size;
@@ -182,87 +81,44 @@ bool osFlush(OsFile& f) {
   return true;
 }
 
-bool osMoveNoReplace(const char* from, const char* to) { return MoveFileA(from, to) != 0; }
-
-bool osDeleteFile(const char* path) { return DeleteFileA(path) != 0; }
-
-bool osRemoveLink(const char* path) {
-  // A directory link (junction, directory symlink) is removed like an empty
-  // directory; that deletes the link, never the target's contents.
-  DWORD a = GetFileAttributesA(path);
-  if (a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY)) return RemoveDirectoryA(path) == 1;
-  return DeleteFileA(path) != 0;
+void osBeginFileWork() {
+#ifndef _WIN64
+  // A 32-bit program on 64-bit Windows sees C:\Windows\System32 redirected
+  // to SysWOW64 for as long as redirection is on for the thread; everything
+  // that opens files runs on this one. The old value is not kept: nothing
+  // loaded later needs redirection back.
+  BOOL wow64 = FALSE;
+  PVOID old = nullptr;
+  if (IsWow64Process(GetCurrentProcess(), &wow64) && wow64) Wow64DisableWow64FsRedirection(&old);
+#endif
 }
 
-bool osRemoveDirectory(const char* path) { return RemoveDirectoryA(path) == 1; }
+// ---- command line ----------------------------------------------------------
 
-// ---- search ---------------------------------------------------------------
-
-namespace {
-// The search's own record of the typed pattern, as the file system received it.
-struct Win32Search {
-  std::u16string expression;  // the translated name pattern
-  bool judge = false;         // the expression has wildcards and could be widened
-};
-
-bool fill(OsFindEntry& e, const WIN32_FIND_DATAA& fd) {
-  size_t n = std::strlen(fd.cFileName);
-  if (n >= sizeof e.name) return false;
-  std::memcpy(e.name, fd.cFileName, n + 1);
-  // The search record carries the reparse tag in dwReserved0.
-  OsNameKind kind = windowsNameKind(fd.dwFileAttributes, fd.dwReserved0);
-  e.isDirectory = kind == OsNameKind::Directory || kind == OsNameKind::DirectoryLink;
-  e.isLink = osIsLink(kind);
-  return true;
-}
-}  // namespace
-
-// The system's search also matches the 8.3 short names, so "*.tmp" finds
-// "report.tmpx" through "REPORT~1.TMP". An entry is dropped only when its
-// long name does not match by the system's own rules (keepFoundEntry), with
-// the pattern and the name widened as FindFirstFileA widened them.
-static bool acceptable(OsSearch& s, const WIN32_FIND_DATAA& fd, OsFindEntry& e) {
-  const Win32Search* w = static_cast<const Win32Search*>(s.state);
-  if (w->judge) {
-    std::u16string longName;
-    if (widenFileApiText(fd.cFileName, longName) && !keepFoundEntry(w->expression, longName)) return false;
+// The C runtime's argv holds the arguments already narrowed to the ANSI code
+// page with the nearest forms Windows picks for what has no form there (a
+// letter may lose its accent, a character become a plain '?'), which could
+// name another file. They are taken from the UTF-16 command line instead and
+// narrowed here without substitution.
+int osArguments(int argc, char** argv, OsArgument* args, int capacity) {
+  // Process-lifetime storage: the texts are kept until the program ends.
+  static std::deque<std::string> texts;
+  int wideCount = 0;
+  wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &wideCount);
+  int count = 0;
+  if (!wide) {
+    for (int i = 1; i < argc && count < capacity; ++i) args[count++] = OsArgument{argv[i], true};
+    return count;
   }
-  return fill(e, fd);
-}
-
-bool OsSearch::first(const char* pattern, OsFindEntry& e) {
-  close();
-  WIN32_FIND_DATAA fd;
-  HANDLE h = FindFirstFileA(pattern, &fd);
-  if (h == INVALID_HANDLE_VALUE) return false;
-  handle = reinterpret_cast<intptr_t>(h);
-  Win32Search* w = new Win32Search;
-  state = w;
-  // A name pattern that cannot be widened or translated is not judged: the
-  // system found these entries, and nothing here can say it was wrong. Nor
-  // is "*", which every name matches (the directory walk's listings).
-  std::u16string typed;
-  bool verbatim = std::strncmp(pattern, "\\\\?\\", 4) == 0;
-  w->judge = widenFileApiText(pattern + dirPartLength(pattern), typed) &&
-             translateSearchPattern(typed, verbatim, w->expression) && expressionHasWildcards(w->expression) &&
-             w->expression != u"*";
-  if (acceptable(*this, fd, e)) return true;
-  return next(e);
-}
-
-bool OsSearch::next(OsFindEntry& e) {
-  if (handle == -1) return false;
-  WIN32_FIND_DATAA fd;
-  while (FindNextFileA(asHandle(handle), &fd))
-    if (acceptable(*this, fd, e)) return true;
-  return false;
-}
-
-void OsSearch::close() {
-  if (handle != -1) FindClose(asHandle(handle));
-  handle = -1;
-  delete static_cast<Win32Search*>(state);
-  state = nullptr;
+  for (int i = 1; i < wideCount && count < capacity; ++i) {
+    std::u16string w(reinterpret_cast<const char16_t*>(wide[i]));
+    std::string narrow;
+    bool exact = narrowFileText(w, narrow);
+    texts.push_back(narrow);
+    args[count++] = OsArgument{texts.back().c_str(), exact};
+  }
+  LocalFree(wide);
+  return count;
 }
 
 // ---- console --------------------------------------------------------------

@@ -5,10 +5,11 @@
 // writer thread instead starts each segment on its way to the disk as soon
 // as it is written, and waits for the one before it, so that the disk works
 // alongside the generator and the cache holds only a couple of segments.
-// These are hints: the bytes, the writes and the flush at the end of every
-// pass stay as they are, and a failure here changes nothing (the flush
-// reports a disk that cannot take the data). Where the platform has no such
-// call they do nothing.
+// The bytes, the writes and the flush at the end of every pass stay as they
+// are. An error that these calls report is an error of the pass, though: the
+// system reports a failed write-back once, to whoever asks first, so the
+// flush at the end of the pass would no longer see it. Where the platform
+// has no such call they do nothing and succeed.
 #pragma once
 
 #include <cstddef>
@@ -16,8 +17,10 @@
 
 struct OsFile;
 
-// Starts writing [offset, offset + n) of the file to the disk, without waiting.
-void writebackStart(OsFile& f, uint64_t offset, size_t n);
+// Starts writing [offset, offset + n) of the file to the disk, without
+// waiting. False when the system reports an error already.
+bool writebackStart(OsFile& f, uint64_t offset, size_t n);
 
-// Waits until that range is on the disk, then lets the cache drop it.
-void writebackFinish(OsFile& f, uint64_t offset, size_t n);
+// Waits until that range is on the disk, then lets the cache drop it. False
+// when the system reports that the range could not be written.
+bool writebackFinish(OsFile& f, uint64_t offset, size_t n);

@@ -5,13 +5,14 @@
 
 bool anyEraseFailed = false;
 
-bool DirList::append(const char* path) {
+bool DirList::append(const char* path, const OsEntry& entry) {
   size_t n = std::strlen(path);
   if (n >= kPathMax) return false;
   DirNode* node = new (std::nothrow) DirNode;
   if (!node) return false;
   std::memset(node->path, 0, sizeof node->path);
   std::memcpy(node->path, path, n);
+  node->entry = entry;
   node->next = nullptr;
   if (tail)
     tail->next = node;
@@ -21,10 +22,10 @@ bool DirList::append(const char* path) {
   return true;
 }
 
-int DirList::eraseAll() {
+int DirList::eraseAll(OsDir& parent) {
   int removed = 0;
   for (DirNode* n = head; n; n = n->next) {
-    if (eraseDirectory(n->path))
+    if (eraseDirectory(parent, n->entry, n->path))
       ++removed;
     else
       anyEraseFailed = true;

@@ -7,7 +7,8 @@
 extern bool anyEraseFailed;
 
 struct DirNode {
-  char path[kPathMax];  // full path, zero-filled before it is copied in
+  char path[kPathMax];  // full path as printed, zero-filled before it is copied in
+  OsEntry entry;        // the directory as listed in its parent
   DirNode* next;
 };
 
@@ -21,18 +22,22 @@ struct DirList {
   DirList& operator=(const DirList&) = delete;
   ~DirList() { clear(); }
 
-  // Appends a copy of path at the tail. False when the path does not fit in
-  // a node or no node can be allocated; the list is then unchanged.
-  bool append(const char* path);
-  // Calls eraseDirectory on every node, head to tail, never stopping early;
-  // returns how many were removed and sets anyEraseFailed for each that was not.
-  int eraseAll();
+  // Appends a copy of path and of the listed entry at the tail. False when
+  // the path does not fit in a node or no node can be allocated; the list is
+  // then unchanged.
+  bool append(const char* path, const OsEntry& entry);
+  // Calls eraseDirectory on every node, head to tail, with parent the open
+  // directory they were all listed in, never stopping early; returns how
+  // many were removed and sets anyEraseFailed for each that was not.
+  int eraseAll(OsDir& parent);
   void clear();
   bool empty() const { return head == nullptr; }
 };
 
-// Erases the directory tree at dir: prints "Erasing directory" with it,
-// erases every file, then every subdirectory depth first, then removes dir.
-// True only when dir itself was removed. A link is removed as a name and
-// never descended into.
-bool eraseDirectory(const char* dir);
+// Erases the directory tree listed as entry e of parent, printed as path:
+// prints "Erasing directory" with it, erases every file, then every
+// subdirectory depth first, then removes the directory. True only when it
+// was removed. Works relative to open directories from start to end: a
+// directory that is no longer the one listed (swapped for a link, say) is
+// not entered.
+bool eraseDirectory(OsDir& parent, const OsEntry& e, const char* path);

@@ -6,52 +6,47 @@
 #include "os.h"
 #include "paths.h"
 
-static void printEntering(const char* dir) { std::printf("Erasing directory %s%c\n", dir, osSeparator()); }
-
-// An entry whose full path does not fit: it is reported with the error line
-// it would have had and counted as a failure, never shortened.
-static void reportTooLong(const char* dir, const char* name, bool isDirectory) {
-  if (isDirectory) {
-    std::printf("Erasing directory %s%c%s%c\n", dir, osSeparator(), name, osSeparator());
-  } else {
-    std::printf("error opening %s%c%s file\n", dir, osSeparator(), name);
-  }
+// An entry that cannot be worked on by a path: its name does not fit, or
+// (Windows) has no exact form that the file functions' text can hold. It is
+// reported with the error line it would have had and counted as a failure,
+// never shortened or replaced by a nearest name.
+static void reportEntry(const char* prefix, const OsEntry& e) {
+  if (e.kind == OsNameKind::Directory && e.usable)
+    std::printf("Erasing directory %s%s%c\n", prefix, e.name, osSeparator());
+  else
+    std::printf("error opening %s%s file\n", prefix, e.name);
   anyEraseFailed = true;
 }
 
-bool eraseDirectory(const char* dir) {
-  printEntering(dir);
-  if (osIsLink(osNameKind(dir))) return osRemoveLink(dir);
+bool eraseDirectory(OsDir& parent, const OsEntry& e, const char* path) {
+  std::printf("Erasing directory %s%c\n", path, osSeparator());
+  OsDir dir;
+  if (!osOpenDirAt(parent, e, dir)) return false;
 
-  size_t dirLength = std::strlen(dir);
   char prefix[kPathMax];
   const char sep[2] = {osSeparator(), '\0'};
-  char pattern[kPathMax];
-  if (!joinPath(prefix, dir, dirLength, sep) || !joinPath(pattern, prefix, std::strlen(prefix), "*"))
-    return false;
+  if (!joinPath(prefix, path, std::strlen(path), sep)) return false;
+  size_t prefixLength = std::strlen(prefix);
 
   DirList subdirs;
   {
-    OsSearch search;
-    OsFindEntry e;
+    OsListing listing;
+    OsEntry c;
     char full[kPathMax];
-    // A listing that cannot be opened leaves the directory untouched. (An
-    // existing directory always lists at least "." and "..".)
-    if (!search.first(pattern, e)) return false;
-    for (bool more = true; more; more = search.next(e)) {
-      bool descend = e.isDirectory && !e.isLink;
-      if (descend && (std::strcmp(e.name, ".") == 0 || std::strcmp(e.name, "..") == 0)) continue;
-      if (!joinPath(full, prefix, std::strlen(prefix), e.name)) {
-        reportTooLong(dir, e.name, descend);
-        continue;
-      }
-      if (!descend) {
-        eraseFile(full);  // prints its own error line; links go as names
-      } else if (!subdirs.append(full)) {
-        anyEraseFailed = true;
+    // A listing that cannot be opened leaves the directory untouched. (A
+    // directory that is not a volume's root always lists "." and "..".)
+    if (!listing.first(dir, nullptr, c)) return false;
+    for (bool more = true; more; more = listing.next(c)) {
+      if (c.usable && osIsDotName(c.name)) continue;
+      if (!c.usable || !joinPath(full, prefix, prefixLength, c.name)) {
+        reportEntry(prefix, c);
+      } else if (c.kind == OsNameKind::Directory) {
+        if (!subdirs.append(full, c)) anyEraseFailed = true;
+      } else {
+        eraseFile(dir, c, full);  // prints its own error line; links go as names
       }
     }
   }
-  subdirs.eraseAll();
-  return osRemoveDirectory(dir);
+  subdirs.eraseAll(dir);
+  return osRemoveDirAt(parent, e, dir);
 }

@@ -1,0 +1,90 @@
+"""Korwipe.exe under Wine against a tree that another user changes while it
+runs. A thread keeps swapping every subdirectory of top/ for a symbolic link
+to victim/, a folder outside the tree that holds files of the same names and
+more of its own (Wine shows such a link as a directory link, and follows it
+when a path leads through it). Every run of the walk (-d top, answered y on
+the terminal) and of the pattern (top\\sub\\*) must leave victim/ exactly as
+it was and end with a documented exit code. The spare names wait in hold/,
+outside the tree, so that the walk never meets them.
+
+A Wine start takes a while, so each run gives the swaps many chances: the
+walk passes 8 swapped subdirectories of 12 files each (104 names that may
+have changed under it), the pattern 12 files in the swapped one.
+"""
+import ctypes
+import os
+import shutil
+import threading
+
+from wine import WinePrefix
+from wipetest import Checks, answer_wine, programs, snapshot, wine_result, write_file
+
+WALKS, PATTERNS = 8, 30
+SUBS = ["sub"] + [f"s{i}" for i in range(1, 8)]
+FILES = [f"f{i:02}.txt" for i in range(12)]
+
+shipped, testcfg = programs()
+c = Checks()
+
+libc = ctypes.CDLL(None, use_errno=True)
+AT_FDCWD, RENAME_EXCHANGE = -100, 2
+
+
+def exchange(a, b):
+    """Swaps two names in one step, so that the name in the tree is never missing."""
+    if libc.renameat2(AT_FDCWD, a.encode(), AT_FDCWD, b.encode(), RENAME_EXCHANGE) != 0:
+        raise OSError(ctypes.get_errno(), os.strerror(ctypes.get_errno()), a)
+
+
+def prepare(root):
+    write_file(root, "top/f1", b"x" * 300)
+    for sub in SUBS:
+        for name in FILES:
+            write_file(root, f"top/{sub}/{name}", b"x" * 300)
+    for rel in FILES + ["only.txt", "inner/c.txt"]:
+        write_file(root, "victim/" + rel, b"victim's own " + rel.encode())
+    os.makedirs(os.path.join(root, "hold"))
+    for sub in SUBS:
+        os.symlink(os.path.join(root, "victim"), os.path.join(root, "hold", sub))
+
+
+def swap(root, stop):
+    live = list(SUBS)
+    while live and not stop.is_set():
+        for sub in list(live):
+            try:
+                exchange(os.path.join(root, "top", sub), os.path.join(root, "hold", sub))
+            except OSError:
+                live.remove(sub)  # the directory or the link was removed: nothing left to swap
+
+
+with WinePrefix("korwipe-race") as wp:
+    # form, runs, how one runs in a folder, a file it erases whatever the
+    # swaps do (it shows that the question was answered and the walk ran)
+    FORMS = [("-d top", WALKS, lambda cwd: answer_wine(wp, shipped, ["-d", "top"], cwd, ["y"], pause=0.3), "top/f1"),
+             ("top\\sub\\*", PATTERNS, lambda cwd: wine_result(wp.run(shipped, ["top\\sub\\*"], cwd=cwd)), None)]
+    for form, runs, run, witness in FORMS:
+        damaged, bad_rc, witness_left = 0, [], 0
+        for i in range(runs):
+            root = os.path.join(wp.scratch, f"run-{i}")
+            prepare(root)
+            before = snapshot(os.path.join(root, "victim"))
+            stop = threading.Event()
+            swapper = threading.Thread(target=swap, args=(root, stop))
+            swapper.start()
+            try:
+                r = run(root)
+            finally:
+                stop.set()
+                swapper.join()
+            damaged += snapshot(os.path.join(root, "victim")) != before
+            witness_left += witness is not None and os.path.exists(os.path.join(root, witness))
+            if r.rc not in (0, 1):
+                bad_rc.append(r.rc)
+            shutil.rmtree(root)
+        c.eq(f"{form}: runs that changed the outside folder, of {runs}", damaged, 0)
+        if witness:
+            c.eq(f"{form}: runs that left {witness}", witness_left, 0)
+        c.eq(f"{form}: runs that crashed or hung (exit codes)", bad_rc, [])
+
+c.done()

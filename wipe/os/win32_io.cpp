@@ -1,0 +1,119 @@
+#include "win32_io.h"
+
+#include <cstring>
+
+#include "reparse.h"
+
+void WinHandle::close() {
+  if (isOpen()) CloseHandle(h);
+  h = INVALID_HANDLE_VALUE;
+}
+
+HANDLE WinHandle::release() {
+  HANDLE out = h;
+  h = INVALID_HANDLE_VALUE;
+  return out;
+}
+
+UINT fileApiCodePage() { return AreFileApisANSI() ? GetACP() : GetOEMCP(); }
+
+bool widenFileText(const char* text, std::u16string& out) {
+  out.clear();
+  UINT cp = fileApiCodePage();
+  int n = MultiByteToWideChar(cp, MB_ERR_INVALID_CHARS, text, -1, nullptr, 0);
+  if (n <= 0) return false;
+  std::u16string wide(n, u'\0');
+  if (MultiByteToWideChar(cp, MB_ERR_INVALID_CHARS, text, -1, reinterpret_cast<wchar_t*>(&wide[0]), n) != n)
+    return false;
+  wide.resize(n - 1);  // the terminator
+  out.swap(wide);
+  return true;
+}
+
+bool narrowFileText(const std::u16string& wide, std::string& out) {
+  out.clear();
+  if (wide.empty()) return true;
+  UINT cp = fileApiCodePage();
+  // UTF-8 takes neither flags nor the default-character report; a unit it
+  // cannot carry (a lone surrogate) shows in the round trip instead.
+  bool utf8 = cp == CP_UTF8;
+  DWORD flags = utf8 ? 0 : WC_NO_BEST_FIT_CHARS;
+  BOOL usedDefault = FALSE;
+  BOOL* report = utf8 ? nullptr : &usedDefault;
+  const wchar_t* w = reinterpret_cast<const wchar_t*>(wide.data());
+  int n = WideCharToMultiByte(cp, flags, w, (int)wide.size(), nullptr, 0, nullptr, report);
+  if (n <= 0) return false;
+  std::string narrow(n, '\0');
+  if (WideCharToMultiByte(cp, flags, w, (int)wide.size(), &narrow[0], n, nullptr, report) != n) return false;
+  out.swap(narrow);
+  if (usedDefault) return false;
+  std::u16string back;
+  return widenFileText(out.c_str(), back) && back == wide;
+}
+
+const bool (&fileTextLeadBytes())[256] {
+  static bool lead[256];
+  static UINT filledFor = 0;
+  UINT cp = fileApiCodePage();
+  if (filledFor != cp) {
+    std::memset(lead, 0, sizeof lead);
+    CPINFO info;
+    if (GetCPInfo(cp, &info))
+      for (int i = 0; i + 1 < MAX_LEADBYTES && info.LeadByte[i]; i += 2)
+        for (int b = info.LeadByte[i]; b <= info.LeadByte[i + 1]; ++b) lead[b] = true;
+    filledFor = cp;
+  }
+  return lead;
+}
+
+LONG openAt(HANDLE root, const std::u16string& name, ACCESS_MASK access, ULONG options, WinHandle& out) {
+  out.close();
+  if (name.size() > 0x7FFF) return kNtObjectNameNotFound;
+  NtUnicodeString us;
+  us.Length = us.MaximumLength = (USHORT)(name.size() * 2);
+  us.Buffer = const_cast<PWSTR>(reinterpret_cast<const wchar_t*>(name.data()));
+  // No OBJ_CASE_INSENSITIVE: the name is the exact one the listing gave.
+  NtObjectAttributes attributes = {sizeof attributes, root, &us, 0, nullptr, nullptr};
+  NtIoStatusBlock io = {};
+  HANDLE h = INVALID_HANDLE_VALUE;
+  LONG status = NtCreateFile(&h, access, &attributes, &io, nullptr, 0, kShareAll, kNtFileOpen, options, nullptr, 0);
+  if (ntSucceeded(status)) out.h = h;
+  return status;
+}
+
+bool handleIdentity(HANDLE h, BY_HANDLE_FILE_INFORMATION& info, OsFileId& id) {
+  if (!GetFileInformationByHandle(h, &info)) return false;
+  id.volume = info.dwVolumeSerialNumber;
+  id.index = (uint64_t)info.nFileIndexHigh << 32 | info.nFileIndexLow;
+  return true;
+}
+
+bool handleReparseTag(HANDLE h, DWORD& attributes, DWORD& tag) {
+  FILE_ATTRIBUTE_TAG_INFO info;
+  if (!GetFileInformationByHandleEx(h, FileAttributeTagInfo, &info, sizeof info)) return false;
+  attributes = info.FileAttributes;
+  tag = (info.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ? info.ReparseTag : 0;
+  return true;
+}
+
+bool setDeleteDisposition(HANDLE h) {
+  NtDispositionInformation info = {TRUE};
+  NtIoStatusBlock io = {};
+  return ntSucceeded(NtSetInformationFile(h, &io, &info, sizeof info, kNtFileDispositionInformation));
+}
+
+void entryFromRecord(const DirRecord& r, uint64_t volume, OsEntry& e) {
+  // The listing carries a reparse point's tag where other entries keep the
+  // size of their extended attributes.
+  uint32_t tag = (r.attributes & kWinAttrReparsePoint) ? r.eaSize : 0;
+  e.kind = windowsNameKind(r.attributes, tag);
+  e.id.volume = volume;
+  e.id.index = r.fileId;
+  std::string narrow;
+  bool exact = narrowFileText(r.name, narrow);
+  e.usable = exact && narrowedNameFitsPath(narrow, r.name, fileTextLeadBytes(), kPathMax);
+  // Shown in messages only when unusable: cut to the buffer, never a path.
+  size_t n = narrow.size() < kPathMax ? narrow.size() : kPathMax - 1;
+  std::memcpy(e.name, narrow.data(), n);
+  e.name[n] = '\0';
+}

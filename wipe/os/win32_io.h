@@ -1,0 +1,67 @@
+// What the Windows halves of os.h (os_win32*.cpp) share: a scope type for
+// handles, the file functions' text, opening a name relative to a handle,
+// and who an open handle is. Windows builds only.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "os.h"
+#include "win32_native.h"
+#include "winrules.h"
+
+// Owns one handle; non-copyable, closed on every way out.
+struct WinHandle {
+  HANDLE h = INVALID_HANDLE_VALUE;
+  WinHandle() = default;
+  WinHandle(const WinHandle&) = delete;
+  WinHandle& operator=(const WinHandle&) = delete;
+  ~WinHandle() { close(); }
+  bool isOpen() const { return h != INVALID_HANDLE_VALUE && h != nullptr; }
+  void close();
+  // Hands the handle over to the caller, who closes it from then on.
+  HANDLE release();
+};
+
+inline HANDLE asHandle(intptr_t h) { return reinterpret_cast<HANDLE>(h); }
+
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+// The code page of the ANSI file functions: the ANSI one, or the OEM one
+// after SetFileApisToOEM. A number, never CP_ACP, so that UTF-8 is seen.
+UINT fileApiCodePage();
+
+// text widened with that code page; false when it holds a byte sequence the
+// code page does not define.
+bool widenFileText(const char* text, std::u16string& out);
+
+// wide narrowed to that code page without any nearest-form substitution;
+// true only when the result stands for exactly wide (no default character,
+// and it widens back to the same units). out is filled either way, with the
+// code page's default character for what has no form, for messages.
+bool narrowFileText(const std::u16string& wide, std::string& out);
+
+// Which bytes start a double-byte character in that code page.
+const bool (&fileTextLeadBytes())[256];
+
+// NtCreateFile of name relative to the directory (or file) root, for an
+// existing object, shared with everyone. The status; out is open only on
+// success.
+LONG openAt(HANDLE root, const std::u16string& name, ACCESS_MASK access, ULONG options, WinHandle& out);
+
+// Who h is: volume serial number and 64-bit file index; info holds the rest.
+bool handleIdentity(HANDLE h, BY_HANDLE_FILE_INFORMATION& info, OsFileId& id);
+
+// The reparse tag of h, or 0 when h is no reparse point. False when it
+// cannot be read.
+bool handleReparseTag(HANDLE h, DWORD& attributes, DWORD& tag);
+
+// Marks the object of h to be deleted when its last handle closes. A
+// directory must be empty: the file system refuses the mark otherwise.
+bool setDeleteDisposition(HANDLE h);
+
+// An entry as os.h describes it from a listing record of a directory on the
+// volume with that serial number: its kind, its identity, its name in the
+// file functions' text and whether that name can be used.
+void entryFromRecord(const DirRecord& r, uint64_t volume, OsEntry& e);
