@@ -1,5 +1,6 @@
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -50,8 +51,8 @@ static void collect(const char* pattern, OsDir& dir, DirList& list, std::vector<
 int runDirectoryForm(const char* pattern, bool exact) {
   DirList list;
   std::vector<Unworkable> unworkable;
-  OsDir dir;  // held open from the listing to the last erase
-  if (pattern && exact) collect(pattern, dir, list, unworkable);  // "-d" alone matches nothing
+  DirRef dir(new (std::nothrow) OsDir);  // held open from the listing to the last erase
+  if (pattern && exact && dir) collect(pattern, *dir, list, unworkable);  // "-d" alone matches nothing
   if (list.empty() && unworkable.empty()) {
     std::puts("No matching directories found.");
     return 1;
@@ -66,7 +67,10 @@ int runDirectoryForm(const char* pattern, bool exact) {
   std::puts("");
   int result = 1;
   if (answer == 1) {
-    if (list.eraseAll(dir) > 0) result = 0;
+    int removed = 0;
+    list.eraseAll(dir, &removed);
+    runQueue();
+    if (removed > 0) result = 0;
     for (const Unworkable& u : unworkable) {
       if (u.usable)
         std::printf("Erasing directory %s%c\n", u.path.c_str(), osSeparator());

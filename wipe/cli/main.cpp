@@ -2,7 +2,9 @@
 // trees, overwriting their contents before removing them.
 #include <cstdio>
 #include <cstring>
+#include <new>
 
+#include "batch.h"
 #include "dirlist.h"
 #include "erase.h"
 #include "forms.h"
@@ -20,24 +22,22 @@ static int runPatternForm(const char* pattern, bool exact) {
   size_t dirLength = dirPartLength(pattern);
   char dirPart[kPathMax];
   int erased = 0;
-  OsDir dir;
-  if (exact && joinPath(dirPart, pattern, dirLength, "") && osOpenDirPath(dirPart, false, dir)) {
+  DirRef dir(new (std::nothrow) OsDir);
+  if (dir && exact && joinPath(dirPart, pattern, dirLength, "") && osOpenDirPath(dirPart, false, *dir)) {
     OsListing listing;
     OsEntry e;
     char full[kPathMax];
-    for (bool more = listing.first(dir, pattern + dirLength, e); more; more = listing.next(e)) {
+    for (bool more = listing.first(*dir, pattern + dirLength, e); more; more = listing.next(e)) {
       if (e.kind == OsNameKind::Directory || e.kind == OsNameKind::DirectoryLink) continue;
       if (!e.usable || !joinPath(full, pattern, dirLength, e.name)) {
-        std::printf("error opening %s%s file\n", dirPart, e.name);
+        queueLine("error opening %s%s file\n", dirPart, e.name);
         anyEraseFailed = true;
         continue;
       }
-      if (eraseFile(dir, e, full) == Erased)
-        ++erased;
-      else
-        anyEraseFailed = true;
+      queueFile(dir, e, full, &erased);
     }
   }
+  runQueue();
   int result = erased > 0 ? 0 : 1;
   if (anyEraseFailed)
     std::puts("Some files couldn't be erased.");

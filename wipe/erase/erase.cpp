@@ -1,12 +1,12 @@
 #include "erase.h"
 
-#include <cstdio>
 #include <memory>
 #include <new>
 
 #include "os.h"
 #include "pass_writer.h"
 #include "progress.h"
+#include "report.h"
 #include "residue.h"
 #include "settings.h"
 
@@ -19,8 +19,13 @@ int passesForSize(uint64_t length) {
 }
 
 static EraseStatus deleteFailed(const char* name) {
-  std::printf("error erasing \"%s\" file\n", name);
+  reportLine("error erasing \"%s\" file\n", name);
   return DeleteFailed;
+}
+
+static EraseStatus openFailed(const char* path) {
+  reportLine("error opening %s file\n", path);
+  return OpenFailed;
 }
 
 // Writing through a link would overwrite a file the user did not name; only
@@ -36,13 +41,37 @@ static EraseStatus removeLink(OsDir& dir, const OsEntry& listed, const char* pat
   return osRemoveLinkAt(dir, *link) ? Erased : deleteFailed(path);
 }
 
+PrepareResult prepareFile(OsDir& dir, const OsEntry& e, const char* path, PreparedFile& p) {
+  if (osIsLink(e.kind)) return {false, removeLink(dir, e, path)};
+  OsOpenResult opened = osOpenFileAt(dir, e, p.file);
+  if (opened == OsOpenResult::IsLink) return {false, removeLink(dir, e, path)};
+  // A file whose length, start or streams cannot be had is not opened for
+  // our purpose: overwriting a length of 0 would delete it unwritten, and
+  // a stream left out would keep contents the user asked to erase.
+  if (opened != OsOpenResult::Opened || !osFileLength(p.file, p.length) || !osSeekStart(p.file) ||
+      !osOpenNamedStreams(p.file, p.streams)) {
+    p.file.close();
+    return {false, openFailed(path)};
+  }
+  p.dir = &dir;
+  p.entry = e;
+  p.path = path;
+  p.passes = overwritePasses != 0 ? overwritePasses : passesForSize(p.length);
+  if (p.file.linkCount == 1) residueWatchStart(p.file, p.length, p.watch);
+  return {true, Erased};
+}
+
+bool batchable(const PreparedFile& p) {
+  return p.file.linkCount == 1 && p.streams.count == 0 && p.length <= kBatchFileMax;
+}
+
 // Every pass over one open stream of length bytes, each flushed to the disk.
 static EraseStatus overwriteStream(OsFile& f, uint64_t length, const char* path) {
   size_t bufSize = length < kSegmentSize ? (size_t)length : (size_t)kSegmentSize;
   if (bufSize == 0) bufSize = 1;
   std::unique_ptr<unsigned char[]> buf(new (std::nothrow) unsigned char[bufSize]);
   if (!buf) {
-    std::printf("error allocating memory\n");
+    reportLine("error allocating memory\n");
     return NoMemory;
   }
   // A second segment buffer lets the next segment be generated while the
@@ -66,10 +95,7 @@ static EraseStatus overwriteStream(OsFile& f, uint64_t length, const char* path)
 static EraseStatus overwriteStreams(OsStreams& streams, const char* path) {
   for (size_t i = 0; i < streams.count; ++i) {
     uint64_t length = 0;
-    if (!osFileLength(streams.files[i], length)) {
-      std::printf("error opening %s file\n", path);
-      return OpenFailed;
-    }
+    if (!osFileLength(streams.files[i], length)) return openFailed(path);
     EraseStatus st = overwriteStream(streams.files[i], length, path);
     if (st != Erased) return st;
   }
@@ -78,50 +104,34 @@ static EraseStatus overwriteStreams(OsStreams& streams, const char* path) {
   return Erased;
 }
 
-static void warnOtherLinks(const char* path) {
-  std::fflush(stdout);  // a combined output keeps the order of the lines
-  std::fprintf(stderr, "warning: %s has other links; its contents were left to them\n", path);
-}
-
-EraseStatus eraseFile(OsDir& dir, const OsEntry& e, const char* path) {
-  if (osIsLink(e.kind)) return removeLink(dir, e, path);
-
-  OsFile f;
-  OsOpenResult opened = osOpenFileAt(dir, e, f);
-  if (opened == OsOpenResult::IsLink) return removeLink(dir, e, path);
-  // A file whose length, start or streams cannot be had is not opened for
-  // our purpose: overwriting a length of 0 would delete it unwritten, and
-  // a stream left out would keep contents the user asked to erase.
-  uint64_t length = 0;
-  OsStreams streams;
-  if (opened != OsOpenResult::Opened || !osFileLength(f, length) || !osSeekStart(f) ||
-      !osOpenNamedStreams(f, streams)) {
-    std::printf("error opening %s file\n", path);
-    return OpenFailed;
-  }
-
-  // Contents that another name still holds are not ours to destroy: the
-  // name the user gave goes, the contents stay for the other names.
-  if (f.linkCount > 1) {
-    warnOtherLinks(path);
-    return osDeleteFileAt(dir, e.name, f) ? Erased : deleteFailed(path);
-  }
-
-  ResidueWatch watch;
-  residueWatchStart(f, length, watch);
-  EraseStatus st = overwriteStream(f, length, path);
-  if (st == Erased) st = overwriteStreams(streams, path);
-  if (st != Erased) return st;
-  residueWatchEnd(f, watch);
-  // Printed once the progress line is gone; the erase goes on regardless.
-  printResidueWarning(path, watch);
-
+EraseStatus finishFile(PreparedFile& p) {
+  residueWatchEnd(p.file, p.watch);
+  printResidueWarning(p.path.c_str(), p.watch);
   // The neutral name hides the original name once the contents are gone. A
   // failed move (the name is taken, another volume) is not an error: the
   // file is then deleted under its own name.
   OsDir* current = osCurrentDir();
-  bool moved = current && osMoveToCurrentDir(dir, e, f, kErasedName);
-  if (!osDeleteFileAt(moved ? *current : dir, moved ? kErasedName : e.name, f))
-    return deleteFailed(moved ? kErasedName : path);
+  bool moved = current && osMoveToCurrentDir(*p.dir, p.entry, p.file, kErasedName);
+  if (!osDeleteFileAt(moved ? *current : *p.dir, moved ? kErasedName : p.entry.name, p.file))
+    return deleteFailed(moved ? kErasedName : p.path.c_str());
   return Erased;
+}
+
+EraseStatus completeFile(PreparedFile& p) {
+  // Contents that another name still holds are not ours to destroy: the
+  // name the user gave goes, the contents stay for the other names.
+  if (p.file.linkCount > 1) {
+    reportWarning("warning: %s has other links; its contents were left to them\n", p.path.c_str());
+    return osDeleteFileAt(*p.dir, p.entry.name, p.file) ? Erased : deleteFailed(p.path.c_str());
+  }
+  EraseStatus st = overwriteStream(p.file, p.length, p.path.c_str());
+  if (st == Erased) st = overwriteStreams(p.streams, p.path.c_str());
+  if (st != Erased) return st;
+  return finishFile(p);
+}
+
+EraseStatus eraseFile(OsDir& dir, const OsEntry& e, const char* path) {
+  PreparedFile p;
+  PrepareResult r = prepareFile(dir, e, path, p);
+  return r.ready ? completeFile(p) : r.status;
 }

@@ -3,15 +3,19 @@
 
 #include "erase.h"
 #include "os.h"
+#include "os_testhooks.h"
 #include "pass_writer.h"
 #include "progress.h"
 #include "random.h"
+#include "report.h"
 #include "segment_writer.h"
 
-static EraseStatus writeFailed(uint64_t segment, ProgressLine* progress) {
+uint64_t passesFlushed = 0;
+
+EraseStatus writeFailed(uint64_t segment, ProgressLine* progress) {
   if (progress) progress->clear();  // the message must not land on the progress line
   // The number is followed by the letter l: the message has always read so.
-  std::printf("error writing file (segment %sl)\n", std::to_string(segment).c_str());
+  reportLine("error writing file (segment %sl)\n", std::to_string(segment).c_str());
   return WriteFailed;
 }
 
@@ -84,6 +88,7 @@ EraseStatus writePassOverlapped(OsFile& f, unsigned char* buf, unsigned char* sp
   // passes merge in the cache and only the last (or none, once the file is
   // deleted) is ever written. A failed flush is a failed write of the pass.
   if (!osFlush(f)) return writeFailed(count == 0 ? 0 : count - 1, progress);
+  testSnapshot(f, ++passesFlushed);
   return Erased;
 }
 

@@ -14,3 +14,7 @@ struct ProgressLine;
 // flush and messages are exactly those of writePass.
 EraseStatus writePassOverlapped(OsFile& f, unsigned char* buf, unsigned char* spare, uint64_t length,
                                 ProgressLine* progress);
+
+// Prints the write error line for segment (clearing the progress line first
+// when there is one) and returns WriteFailed.
+EraseStatus writeFailed(uint64_t segment, ProgressLine* progress);

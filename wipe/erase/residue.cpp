@@ -1,5 +1,7 @@
 #include "residue.h"
 
+#include "report.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -141,7 +143,5 @@ std::string reasonForWindowsFile(bool compressed, uint32_t reparseTag, const cha
 
 void printResidueWarning(const char* path, const ResidueWatch& w) {
   if (w.reason.empty()) return;
-  std::fflush(stdout);
-  std::fprintf(stderr, "warning: the old contents of %s may remain on the disk (%s)\n", path, w.reason.c_str());
-  std::fflush(stderr);
+  reportWarning("warning: the old contents of %s may remain on the disk (%s)\n", path, w.reason.c_str());
 }

@@ -92,6 +92,7 @@ struct OsEntry {
   bool usable = true;
   OsNameKind kind = OsNameKind::Missing;
   OsFileId id;
+  uint64_t size = 0;  // the length the listing gave (0 where it gives none); a hint only
 };
 
 inline bool osIsDotName(const char* name) {
@@ -186,6 +187,17 @@ bool osWriteAll(OsFile& f, const unsigned char* data, size_t n);
 
 // Pushes everything written so far through the system's cache to the disk.
 bool osFlush(OsFile& f);
+
+// Flushes n files that were just written, as osFlush does each, but
+// sharing the cost: the write-back of all of them is started, waited for,
+// and the device's cache is flushed once per file system where that covers
+// them all. ok[i] says whether file i is on the disk.
+void osFlushGroup(OsFile* const* files, size_t n, bool* ok);
+
+// How many files the batch may hold open at once besides the directories
+// of a walk (POSIX raises its own soft limit on descriptors as far as the
+// hard one allows, for that).
+int osFilesAtOnce();
 
 // The named data streams of f (Windows: NTFS keeps contents beside the main
 // ones under names of their own, "file:name"), each opened for update like

@@ -10,6 +10,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -19,6 +20,7 @@
 #include <cstring>
 #include <ctime>
 #include <string>
+#include <vector>
 
 #include "os.h"
 #include "os_testhooks.h"
@@ -105,6 +107,7 @@ static bool describe(int dirFd, const char* name, OsEntry& e) {
   std::memcpy(e.name, name, n + 1);
   e.usable = true;
   e.id = idOf(st);
+  e.size = S_ISREG(st.st_mode) ? (uint64_t)st.st_size : 0;
   if (S_ISLNK(st.st_mode)) {
     // A symbolic link has no kind of its own: it stands for a directory when
     // its target is one. A dangling link (or a loop) stands for nothing and
@@ -263,10 +266,50 @@ bool osWriteAll(OsFile& f, const unsigned char* data, size_t n) {
   return true;
 }
 
-bool osFlush(OsFile& f) {
-  if (fsync((int)f.handle) != 0) return false;
-  testSnapshot(f);
-  return true;
+bool osFlush(OsFile& f) { return fsync((int)f.handle) == 0; }
+
+int osFilesAtOnce() {
+  // The walk holds a descriptor per directory level (at most kPathMax / 2)
+  // and the batch its directories (kBatchDirectories): kept aside.
+  const rlim_t reserve = 512, wanted = 4096 + reserve;
+  struct rlimit lim;
+  if (getrlimit(RLIMIT_NOFILE, &lim) != 0) return 256;
+  if (lim.rlim_cur < wanted && lim.rlim_cur < lim.rlim_max) {
+    struct rlimit raised = lim;
+    raised.rlim_cur = lim.rlim_max < wanted ? lim.rlim_max : wanted;
+    if (setrlimit(RLIMIT_NOFILE, &raised) == 0) lim = raised;
+  }
+  if (lim.rlim_cur == RLIM_INFINITY || lim.rlim_cur >= wanted) return 4096;
+  return lim.rlim_cur > reserve + 64 ? (int)(lim.rlim_cur - reserve) : 64;
+}
+
+// One fsync per device flushes the device's cache for every write that has
+// completed on it, but each file's own write-back error is reported to that
+// file alone (and once): so every file's write-back is waited for on its own
+// (sync_file_range), and only the final flush is shared. When that flush
+// fails, the error may be any file's: each of the device's files is then
+// flushed on its own, which also issues the cache flush again.
+void osFlushGroup(OsFile* const* files, size_t n, bool* ok) {
+  const unsigned start = SYNC_FILE_RANGE_WRITE;
+  const unsigned wait = SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER;
+  std::vector<dev_t> device(n);
+  for (size_t i = 0; i < n; ++i) {
+    struct stat st;
+    ok[i] = fstat((int)files[i]->handle, &st) == 0 && sync_file_range((int)files[i]->handle, 0, 0, start) == 0;
+    device[i] = st.st_dev;
+  }
+  for (size_t i = 0; i < n; ++i)
+    if (ok[i]) ok[i] = sync_file_range((int)files[i]->handle, 0, 0, wait) == 0;
+  std::vector<bool> done(n, false);
+  for (size_t last = n; last-- > 0;) {
+    if (done[last] || !ok[last]) continue;
+    bool flushed = fsync((int)files[last]->handle) == 0;
+    for (size_t i = 0; i <= last; ++i) {
+      if (done[i] || device[i] != device[last]) continue;
+      done[i] = true;
+      if (!flushed) ok[i] = ok[i] && i != last && fsync((int)files[i]->handle) == 0;
+    }
+  }
 }
 
 bool osOpenNamedStreams(OsFile&, OsStreams& out) {

@@ -18,11 +18,9 @@ bool testSettingsPath(const char*& path) {
   return true;
 }
 
-void testSnapshot(OsFile& f) {
-  static int pass = 0;
+void testSnapshot(OsFile& f, uint64_t ordinal) {
   const char* dir = std::getenv("KORWIPE_TEST_SNAPSHOT");
   if (!dir) return;
-  ++pass;
   uint64_t length = 0;
   if (!osFileLength(f, length)) return;
   uint64_t count = length;
@@ -30,7 +28,7 @@ void testSnapshot(OsFile& f) {
     uint64_t k = std::strtoull(tail, nullptr, 10);
     if (k < count) count = k;
   }
-  std::string name = std::string(dir) + "/pass-" + std::to_string(pass);
+  std::string name = std::string(dir) + "/pass-" + std::to_string(ordinal);
   FILE* out = std::fopen(name.c_str(), "wb");
   if (!out) return;
   std::vector<unsigned char> buf(1 << 20);

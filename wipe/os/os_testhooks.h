@@ -17,9 +17,10 @@ bool testClock(OsUtcTime& t);
 // test run never reads the machine's own setting. Returns true.
 bool testSettingsPath(const char*& path);
 // With KORWIPE_TEST_SNAPSHOT=DIR, copies the file's bytes after each flushed
-// pass to DIR/pass-N (N counting from 1 over the run); with
+// pass to DIR/pass-N, N being the pass's place in the run as if every file
+// were erased one after the other (from 1); with
 // KORWIPE_TEST_SNAPSHOT_TAIL=K only its last K bytes.
-void testSnapshot(OsFile& f);
+void testSnapshot(OsFile& f, uint64_t ordinal);
 // Reads n bytes at offset; used by the snapshot hook only.
 bool osReadAt(OsFile& f, uint64_t offset, unsigned char* data, size_t n);
 
@@ -27,6 +28,6 @@ bool osReadAt(OsFile& f, uint64_t offset, unsigned char* data, size_t n);
 
 inline bool testClock(OsUtcTime&) { return false; }
 inline bool testSettingsPath(const char*&) { return false; }
-inline void testSnapshot(OsFile&) {}
+inline void testSnapshot(OsFile&, uint64_t) {}
 
 #endif

@@ -50,3 +50,10 @@ void WipeRandom::fill(unsigned char* buf, size_t n) {
   s2 = w.s2;
   s3 = w.s3;
 }
+
+void WipeRandom::skip(uint64_t n) {
+  TausWords w = jumpAhead(TausWords{s1, s2, s3}, n);
+  s1 = w.s1;
+  s2 = w.s2;
+  s3 = w.s3;
+}

@@ -28,6 +28,9 @@ struct WipeRandom {
   // (int)(nextUnit() * 256.0) would give one at a time, made many at once by
   // fillOverwriteFast, and the state ends where n nextUnit calls leave it.
   void fill(unsigned char* buf, size_t n);
+  // Advances the state as n fill bytes would, without making them: files
+  // erased side by side each take their own place in the one stream.
+  void skip(uint64_t n);
 };
 
 // The process-wide generator, advanced by one caller at a time.

@@ -22,15 +22,8 @@ bool DirList::append(const char* path, const OsEntry& entry) {
   return true;
 }
 
-int DirList::eraseAll(OsDir& parent) {
-  int removed = 0;
-  for (DirNode* n = head; n; n = n->next) {
-    if (eraseDirectory(parent, n->entry, n->path))
-      ++removed;
-    else
-      anyEraseFailed = true;
-  }
-  return removed;
+void DirList::eraseAll(const DirRef& parent, int* removed) {
+  for (DirNode* n = head; n; n = n->next) eraseDirectory(parent, n->entry, n->path, removed);
 }
 
 void DirList::clear() {

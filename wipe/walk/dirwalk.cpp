@@ -1,8 +1,9 @@
-#include <cstdio>
 #include <cstring>
+#include <memory>
+#include <new>
 
+#include "batch.h"
 #include "dirlist.h"
-#include "erase.h"
 #include "os.h"
 #include "paths.h"
 
@@ -12,20 +13,21 @@
 // never shortened or replaced by a nearest name.
 static void reportEntry(const char* prefix, const OsEntry& e) {
   if (e.kind == OsNameKind::Directory && e.usable)
-    std::printf("Erasing directory %s%s%c\n", prefix, e.name, osSeparator());
+    queueLine("Erasing directory %s%s%c\n", prefix, e.name, osSeparator());
   else
-    std::printf("error opening %s%s file\n", prefix, e.name);
+    queueLine("error opening %s%s file\n", prefix, e.name);
   anyEraseFailed = true;
 }
 
-bool eraseDirectory(OsDir& parent, const OsEntry& e, const char* path) {
-  std::printf("Erasing directory %s%c\n", path, osSeparator());
-  OsDir dir;
-  if (!osOpenDirAt(parent, e, dir)) return false;
-
+void eraseDirectory(const DirRef& parent, const OsEntry& e, const char* path, int* removed) {
+  queueLine("Erasing directory %s%c\n", path, osSeparator());
+  DirRef dir(new (std::nothrow) OsDir);
   char prefix[kPathMax];
   const char sep[2] = {osSeparator(), '\0'};
-  if (!joinPath(prefix, path, std::strlen(path), sep)) return false;
+  if (!dir || !osOpenDirAt(*parent, e, *dir) || !joinPath(prefix, path, std::strlen(path), sep)) {
+    anyEraseFailed = true;
+    return;
+  }
   size_t prefixLength = std::strlen(prefix);
 
   DirList subdirs;
@@ -35,7 +37,10 @@ bool eraseDirectory(OsDir& parent, const OsEntry& e, const char* path) {
     char full[kPathMax];
     // A listing that cannot be opened leaves the directory untouched. (A
     // directory that is not a volume's root always lists "." and "..".)
-    if (!listing.first(dir, nullptr, c)) return false;
+    if (!listing.first(*dir, nullptr, c)) {
+      anyEraseFailed = true;
+      return;
+    }
     for (bool more = true; more; more = listing.next(c)) {
       if (c.usable && osIsDotName(c.name)) continue;
       if (!c.usable || !joinPath(full, prefix, prefixLength, c.name)) {
@@ -43,10 +48,10 @@ bool eraseDirectory(OsDir& parent, const OsEntry& e, const char* path) {
       } else if (c.kind == OsNameKind::Directory) {
         if (!subdirs.append(full, c)) anyEraseFailed = true;
       } else {
-        eraseFile(dir, c, full);  // prints its own error line; links go as names
+        queueFile(dir, c, full, nullptr);  // links go as names
       }
     }
   }
-  subdirs.eraseAll(dir);
-  return osRemoveDirAt(parent, e, dir);
+  subdirs.eraseAll(dir, nullptr);
+  queueRemoveDir(parent, e, dir, removed);
 }

@@ -1,0 +1,224 @@
+#include "batch.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <memory>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "dirlist.h"
+#include "erase.h"
+#include "os_testhooks.h"
+#include "pass_writer.h"
+#include "random.h"
+#include "report.h"
+
+namespace {
+struct Item {
+  enum Kind { Line, File, RemoveDir } kind = Line;
+  std::string text;  // Line: the line; File: the path
+  DirRef dir;        // File: where it is; RemoveDir: the directory itself
+  DirRef parent;     // RemoveDir
+  OsEntry entry;
+  int* counter = nullptr;
+  std::unique_ptr<PreparedFile> prepared;  // File, while it is worked on
+  EraseStatus status = Erased;
+  Transcript out;
+};
+
+struct Queue {
+  std::vector<Item> items;
+  int files = 0;
+  int directories = 0;
+  uint64_t bytes = 0;
+};
+
+Queue queue;
+}  // namespace
+
+static void runIfFull() {
+  static const int maxFiles = osFilesAtOnce();
+  if (queue.files >= maxFiles || queue.bytes >= kBatchBytes || queue.directories >= kBatchDirectories)
+    runQueue();
+}
+
+void queueLine(const char* format, ...) {
+  char text[1024];
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(text, sizeof text, format, args);
+  va_end(args);
+  queue.items.emplace_back();
+  queue.items.back().text = text;
+}
+
+void queueFile(const DirRef& dir, const OsEntry& e, const char* path, int* erased) {
+  queue.items.emplace_back();
+  Item& it = queue.items.back();
+  it.kind = Item::File;
+  it.text = path;
+  it.dir = dir;
+  it.entry = e;
+  it.counter = erased;
+  ++queue.files;
+  if (e.size <= kBatchFileMax) queue.bytes += e.size;
+  runIfFull();
+}
+
+void queueRemoveDir(const DirRef& parent, const OsEntry& e, const DirRef& dir, int* removed) {
+  queue.items.emplace_back();
+  Item& it = queue.items.back();
+  it.kind = Item::RemoveDir;
+  it.parent = parent;
+  it.dir = dir;
+  it.entry = e;
+  it.counter = removed;
+  ++queue.directories;
+  runIfFull();
+}
+
+// Opens a queued file; true when it is ready to be written.
+static bool prepare(Item& it) {
+  it.prepared.reset(new PreparedFile);
+  activeTranscript = &it.out;
+  PrepareResult r = prepareFile(*it.dir, it.entry, it.text.c_str(), *it.prepared);
+  activeTranscript = nullptr;
+  if (!r.ready) {
+    it.status = r.status;
+    it.prepared.reset();
+  }
+  return r.ready;
+}
+
+// Each file's passes on their own, in order: the way without a buffer.
+static void completeInLine(std::vector<Item*>& group) {
+  for (Item* it : group) {
+    activeTranscript = &it->out;
+    it->status = completeFile(*it->prepared);
+  }
+  activeTranscript = nullptr;
+}
+
+// Writes the group's files pass by pass side by side, then finishes each.
+static void runGroup(std::vector<Item*>& group) {
+  size_t n = group.size();
+  if (n == 0) return;
+  std::vector<uint64_t> place(n), ordinal(n);
+  uint64_t stream = 0, maxLength = 0;
+  uint64_t passOrdinal = passesFlushed;
+  int maxPasses = 0;
+  for (size_t k = 0; k < n; ++k) {
+    const PreparedFile& p = *group[k]->prepared;
+    place[k] = stream;
+    stream += (uint64_t)p.passes * p.length;
+    ordinal[k] = passOrdinal;
+    passOrdinal += (uint64_t)p.passes;
+    if (p.length > maxLength) maxLength = p.length;
+    if (p.passes > maxPasses) maxPasses = p.passes;
+  }
+  std::unique_ptr<unsigned char[]> buf(new (std::nothrow) unsigned char[maxLength ? (size_t)maxLength : 1]);
+  if (!buf) return completeInLine(group);
+
+  const WipeRandom start = wipeRandom;
+  std::vector<char> failed(n, 0);
+  std::vector<OsFile*> files;
+  std::vector<size_t> which;
+  std::unique_ptr<bool[]> ok(new bool[n]);
+  for (int pass = 0; pass < maxPasses; ++pass) {
+    files.clear();
+    which.clear();
+    for (size_t k = 0; k < n; ++k) {
+      PreparedFile& p = *group[k]->prepared;
+      if (failed[k] || pass >= p.passes) continue;
+      WipeRandom at = start;
+      at.skip(place[k] + (uint64_t)pass * p.length);
+      at.fill(buf.get(), (size_t)p.length);
+      if (!osSeekStart(p.file) || !osWriteAll(p.file, buf.get(), (size_t)p.length)) {
+        failed[k] = 1;
+        activeTranscript = &group[k]->out;
+        group[k]->status = writeFailed(0, nullptr);
+        continue;
+      }
+      files.push_back(&p.file);
+      which.push_back(k);
+    }
+    osFlushGroup(files.data(), files.size(), ok.get());
+    for (size_t i = 0; i < which.size(); ++i) {
+      size_t k = which[i];
+      if (ok[i]) {
+        testSnapshot(group[k]->prepared->file, ordinal[k] + (uint64_t)pass + 1);
+        continue;
+      }
+      failed[k] = 1;
+      activeTranscript = &group[k]->out;
+      group[k]->status = writeFailed(0, nullptr);
+    }
+  }
+  activeTranscript = nullptr;
+  wipeRandom = start;
+  wipeRandom.skip(stream);
+  passesFlushed = passOrdinal;
+
+  for (size_t k = 0; k < n; ++k) {
+    if (failed[k]) continue;
+    activeTranscript = &group[k]->out;
+    group[k]->status = finishFile(*group[k]->prepared);
+  }
+  activeTranscript = nullptr;
+}
+
+// Prints or does item it, now that everything before it is done.
+static void settle(Item& it) {
+  switch (it.kind) {
+    case Item::Line:
+      std::fputs(it.text.c_str(), stdout);
+      break;
+    case Item::File:
+      printTranscript(it.out);
+      it.prepared.reset();  // closes the file, if a failure left it open
+      if (it.counter) {
+        if (it.status == Erased)
+          ++*it.counter;
+        else
+          anyEraseFailed = true;
+      }
+      break;
+    case Item::RemoveDir:
+      if (osRemoveDirAt(*it.parent, it.entry, *it.dir)) {
+        if (it.counter) ++*it.counter;
+      } else {
+        anyEraseFailed = true;
+      }
+      break;
+  }
+  it.dir.reset();
+  it.parent.reset();
+}
+
+void runQueue() {
+  std::vector<Item> items;
+  items.swap(queue.items);
+  queue = Queue();
+  size_t i = 0;
+  while (i < items.size()) {
+    std::vector<Item*> group;
+    size_t j = i;
+    for (; j < items.size(); ++j) {
+      Item& it = items[j];
+      if (it.kind != Item::File || !prepare(it)) continue;
+      if (!batchable(*it.prepared)) break;
+      group.push_back(&it);
+    }
+    runGroup(group);
+    for (; i < j; ++i) settle(items[i]);
+    if (j < items.size()) {
+      // A file that goes alone, after everything before it is out: its
+      // progress line and messages appear in their place.
+      items[j].status = completeFile(*items[j].prepared);
+      settle(items[j]);
+      i = j + 1;
+    }
+  }
+  std::fflush(stdout);
+}
