@@ -40,3 +40,5 @@ void testSnapshot(OsFile& f, uint64_t ordinal) {
   }
   std::fclose(out);
 }
+
+bool testOneByOne() { return std::getenv("KORWIPE_TEST_ONE_BY_ONE") != nullptr; }

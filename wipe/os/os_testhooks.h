@@ -21,6 +21,9 @@ bool testSettingsPath(const char*& path);
 // were erased one after the other (from 1); with
 // KORWIPE_TEST_SNAPSHOT_TAIL=K only its last K bytes.
 void testSnapshot(OsFile& f, uint64_t ordinal);
+// KORWIPE_TEST_ONE_BY_ONE set: the batch erases every file on its own, one
+// after the other, so that a test can hold the batch against that order.
+bool testOneByOne();
 // Reads n bytes at offset; used by the snapshot hook only.
 bool osReadAt(OsFile& f, uint64_t offset, unsigned char* data, size_t n);
 
@@ -29,5 +32,6 @@ bool osReadAt(OsFile& f, uint64_t offset, unsigned char* data, size_t n);
 inline bool testClock(OsUtcTime&) { return false; }
 inline bool testSettingsPath(const char*&) { return false; }
 inline void testSnapshot(OsFile&, uint64_t) {}
+inline bool testOneByOne() { return false; }
 
 #endif

@@ -207,7 +207,7 @@ void runQueue() {
     for (; j < items.size(); ++j) {
       Item& it = items[j];
       if (it.kind != Item::File || !prepare(it)) continue;
-      if (!batchable(*it.prepared)) break;
+      if (!batchable(*it.prepared) || testOneByOne()) break;
       group.push_back(&it);
     }
     runGroup(group);
