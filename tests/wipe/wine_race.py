@@ -19,7 +19,7 @@ import threading
 from wine import WinePrefix
 from wipetest import Checks, answer_wine, programs, snapshot, wine_result, write_file
 
-WALKS, PATTERNS = 8, 30
+WALKS, PATTERNS = 10, 30
 SUBS = ["sub"] + [f"s{i}" for i in range(1, 8)]
 FILES = [f"f{i:02}.txt" for i in range(12)]
 

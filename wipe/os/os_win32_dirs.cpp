@@ -13,9 +13,12 @@
 // handle's volume serial number and file index with that.
 //
 // Under Wine a POSIX symbolic link is opened through even with
-// FILE_OPEN_REPARSE_POINT; its listing shows the reparse attribute with tag
-// 0, which makes it a directory link here, and a link swapped in after the
-// listing gives another file index: both are refused the same way.
+// FILE_OPEN_REPARSE_POINT. A link to a directory shows in the listing with
+// the reparse attribute and tag 0, which makes it a directory link here; a
+// link swapped in after the listing gives another file index; and a handle
+// reached through any link, a link to a file included (which the listing
+// shows as a plain file), is named by its target's path (handleNamedIn).
+// All three are refused.
 #include <vector>
 
 #include "reparse.h"
@@ -28,32 +31,6 @@ const ULONG kDirOptions = kNtDirectoryFile | kNtSynchronousIoNonalert | kNtOpenR
 // Big enough for hundreds of entries per query; a record is at most 104
 // bytes plus a name of 255 units.
 const size_t kListBuffer = 64 * 1024;
-
-bool isSeparator16(char16_t c) { return c == u'\\' || c == u'/'; }
-
-// Index just past the component starting at i and the separator after it.
-size_t skipComponent(const std::u16string& p, size_t i) {
-  while (i < p.size() && !isSeparator16(p[i])) ++i;
-  return i < p.size() ? i + 1 : i;
-}
-
-// Length of the part of a path that names a volume or share root, which has
-// no parent to be listed from: "\\?\C:\", "\\?\UNC\server\share\",
-// "\\server\share\", "C:\", "C:", "\"; 0 for a relative path.
-size_t rootLength(const std::u16string& p) {
-  if (p.size() >= 2 && isSeparator16(p[0]) && isSeparator16(p[1])) {
-    if (p.size() >= 4 && (p[2] == u'?' || p[2] == u'.') && isSeparator16(p[3])) {
-      size_t i = 4;
-      bool unc = p.size() >= 8 && (p[4] == u'U' || p[4] == u'u') && (p[5] == u'N' || p[5] == u'n') &&
-                 (p[6] == u'C' || p[6] == u'c') && isSeparator16(p[7]);
-      if (unc) return skipComponent(p, skipComponent(p, 8));
-      return skipComponent(p, i);
-    }
-    return skipComponent(p, skipComponent(p, 2));
-  }
-  if (p.size() >= 2 && p[1] == u':') return p.size() >= 3 && isSeparator16(p[2]) ? 3 : 2;
-  return !p.empty() && isSeparator16(p[0]) ? 1 : 0;
-}
 
 // Makes d the owner of h when h is a directory.
 bool adoptDir(WinHandle& h, bool verbatim, OsDir& d) {
@@ -108,7 +85,9 @@ bool openDirNamed(OsDir& parent, const std::u16string& name, const OsFileId& id,
   DWORD attributes, tag;
   BY_HANDLE_FILE_INFORMATION info;
   OsFileId now;
-  if (!handleReparseTag(h.h, attributes, tag) || !handleIdentity(h.h, info, now) || !(now == id)) return false;
+  if (!handleReparseTag(h.h, attributes, tag) || !handleIdentity(h.h, info, now) || !(now == id) ||
+      !handleNamedIn(h.h, asHandle(parent.handle), name))
+    return false;
   if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) && reparseTagIsLink(tag)) return false;
   return adoptDir(h, parent.verbatim, out);
 }
@@ -148,21 +127,18 @@ bool osOpenDirPath(const char* dirPart, bool lastMayBeLink, OsDir& d) {
   std::u16string path;
   if (!widenFileText(dirPart, path)) return false;
   bool verbatim = path.compare(0, 4, u"\\\\?\\") == 0;
-  if (path.empty()) path = u".";
+  if (path.empty()) path.assign(1, u'.');
   if (lastMayBeLink) return openDirByPath(path, kListAccess, verbatim, d);
   // The last component is found in its parent's listing and opened from
-  // the parent's handle, so that a link there is seen and refused. A root,
-  // a drive's current directory ("C:") and "." or ".." have no such entry.
-  size_t root = rootLength(path), end = path.size();
-  while (end > root && isSeparator16(path[end - 1])) --end;
-  size_t start = end;
-  while (start > root && !isSeparator16(path[start - 1])) --start;
-  std::u16string typed = path.substr(start, end - start);
-  if (typed.empty() || typed == u"." || typed == u"..") return openDirByPath(path, kListAccess, verbatim, d);
+  // the parent's handle, so that a link there is seen and refused.
+  size_t parentLength;
+  std::u16string typed;
+  if (!win32SplitLastComponent(path, parentLength, typed)) return openDirByPath(path, kListAccess, verbatim, d);
   std::u16string last = win32LastComponent(typed, verbatim);
   OsDir parent;
   DirRecord r;
-  if (last.empty() || !openDirByPath(start ? path.substr(0, start) : u".", kListAccess, verbatim, parent) ||
+  if (last.empty() ||
+      !openDirByPath(parentLength ? path.substr(0, parentLength) : u".", kListAccess, verbatim, parent) ||
       !lookupRecord(parent, last, r))
     return false;
   OsEntry e;
@@ -184,19 +160,19 @@ bool OsListing::first(OsDir& d, const char* namePattern, OsEntry& e) {
   close();
   ListingState* s = new ListingState;
   state = s;
-  if (!reopenForListing(d, s->dir)) return false;
-  handle = reinterpret_cast<intptr_t>(s->dir.h);
   s->volume = d.id.volume;
-  if (namePattern && namePattern[0]) {
-    // The Windows rule on the long name alone: the 8.3 names the system's
-    // own search would also try name nothing the user typed.
-    std::u16string typed;
-    if (!widenFileText(namePattern, typed) || !translateSearchPattern(typed, d.verbatim, s->expression))
-      return false;
-    s->filtered = true;
-  }
   s->buffer.resize(kListBuffer);
-  return next(e);
+  // With a pattern, the Windows rule on the long name alone: the 8.3 names
+  // the system's own search would also try name nothing the user typed.
+  std::u16string typed;
+  s->filtered = namePattern && namePattern[0];
+  bool ready = reopenForListing(d, s->dir) &&
+               (!s->filtered ||
+                (widenFileText(namePattern, typed) && translateSearchPattern(typed, d.verbatim, s->expression)));
+  if (ready) handle = reinterpret_cast<intptr_t>(s->dir.h);
+  if (ready && next(e)) return true;
+  close();
+  return false;
 }
 
 bool OsListing::next(OsEntry& e) {
@@ -248,7 +224,7 @@ bool osLookup(OsDir& d, const char* name, OsEntry& e) {
 
 bool osOpenDirAt(OsDir& parent, const OsEntry& e, OsDir& out) {
   std::u16string name;
-  return entryName(e, name) && openDirNamed(parent, name, e.id, out);
+  return e.kind == OsNameKind::Directory && entryName(e, name) && openDirNamed(parent, name, e.id, out);
 }
 
 bool osRemoveDirAt(OsDir& parent, const OsEntry& e, OsDir& dir) {
@@ -264,7 +240,9 @@ bool osRemoveDirAt(OsDir& parent, const OsEntry& e, OsDir& dir) {
   DWORD attributes, tag;
   BY_HANDLE_FILE_INFORMATION info;
   OsFileId id;
-  if (!handleReparseTag(h.h, attributes, tag) || !handleIdentity(h.h, info, id) || !(id == e.id)) return false;
+  if (!handleReparseTag(h.h, attributes, tag) || !handleIdentity(h.h, info, id) || !(id == e.id) ||
+      !handleNamedIn(h.h, asHandle(parent.handle), name))
+    return false;
   if (!(attributes & FILE_ATTRIBUTE_DIRECTORY) || ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) && reparseTagIsLink(tag)))
     return false;
   if (!setDeleteDisposition(h.h)) return false;
@@ -284,13 +262,13 @@ bool osRemoveLinkAt(OsDir& d, const OsEntry& e) {
   DWORD attributes, tag;
   BY_HANDLE_FILE_INFORMATION info;
   OsFileId id;
-  if (!handleReparseTag(h.h, attributes, tag) || !handleIdentity(h.h, info, id) || !(id == e.id)) return false;
-  // Windows opens the link itself, which shows its tag. A handle without a
-  // reparse point is taken only for a directory (Wine's view of a POSIX
-  // link, through to its target): the system deletes no directory that
-  // holds anything, and a file that is no link is never removed unwritten.
-  bool link = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) ? reparseTagIsLink(tag)
-                                                          : (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  if (!handleReparseTag(h.h, attributes, tag) || !handleIdentity(h.h, info, id) || !(id == e.id) ||
+      !handleNamedIn(h.h, asHandle(d.handle), name))
+    return false;
+  // Windows opens the link itself, which shows its tag. A handle without one
+  // is what the link leads to (Wine opens a POSIX link through, and deleting
+  // that handle deletes an empty target, not the link): never marked.
+  bool link = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) && reparseTagIsLink(tag);
   if (!link || !setDeleteDisposition(h.h)) return false;
   h.close();
   return goneFrom(d, name, e.id);

@@ -66,7 +66,8 @@ OsOpenResult osOpenFileAt(OsDir& d, const OsEntry& e, OsFile& f) {
   BY_HANDLE_FILE_INFORMATION info;
   OsFileId id;
   DWORD attributes, tag;
-  if (!handleIdentity(look.h, info, id) || !(id == e.id) || !handleReparseTag(look.h, attributes, tag))
+  if (!handleIdentity(look.h, info, id) || !(id == e.id) || !handleReparseTag(look.h, attributes, tag) ||
+      !handleNamedIn(look.h, dir, name))
     return OsOpenResult::Failed;
   if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
     // A tag that cannot be read says neither link nor file: nothing is done
@@ -83,7 +84,7 @@ OsOpenResult osOpenFileAt(OsDir& d, const OsEntry& e, OsFile& f) {
   WinHandle data;
   ULONG options = kNtNonDirectoryFile | kNtSynchronousIoNonalert | (tag ? 0 : kNtOpenReparsePoint);
   if (!ntSucceeded(openAt(dir, name, GENERIC_READ | GENERIC_WRITE | DELETE | SYNCHRONIZE, options, data)) ||
-      !isListedDiskFile(data.h, e.id, info))
+      !isListedDiskFile(data.h, e.id, info) || !handleNamedIn(data.h, dir, name))
     return OsOpenResult::Failed;
   // Opened as a plain file, it must still be one: a reparse point set on it
   // in between would be written raw.
@@ -131,6 +132,14 @@ bool osOpenNamedStreams(OsFile& f, OsStreams& out) {
 // A rename of the open file into the directory held by osCurrentDir, by a
 // name relative to that handle: the file system refuses to move a file to
 // another volume (it never copies), and an existing name is never replaced.
+// The native call, because SetFileInformationByHandle makes a full path of
+// the name under Wine and then refuses the directory handle beside it.
+//
+// Where it is weak: Windows renames the object the handle stands for, Wine
+// renames the path the handle was opened by. There, a folder on that path
+// swapped for a link since the open makes the rename move the file of the
+// same name behind the link instead (and Wine's delete on close looks that
+// path up twice, a much smaller window of the same kind).
 bool osMoveToCurrentDir(OsDir&, const OsEntry&, OsFile& f, const char* to) {
   OsDir* current = osCurrentDir();
   std::u16string name;

@@ -1,6 +1,7 @@
 #include "win32_io.h"
 
 #include <cstring>
+#include <vector>
 
 #include "reparse.h"
 
@@ -96,6 +97,28 @@ bool handleReparseTag(HANDLE h, DWORD& attributes, DWORD& tag) {
   return true;
 }
 
+// The path of h on its volume, as the file system names it.
+static bool handlePath(HANDLE h, std::u16string& path) {
+  // FILE_NAME_INFO with room for the longest path.
+  std::vector<unsigned char> buffer(sizeof(FILE_NAME_INFO) + 0x10000);
+  if (!GetFileInformationByHandleEx(h, FileNameInfo, buffer.data(), (DWORD)buffer.size())) return false;
+  const FILE_NAME_INFO* info = reinterpret_cast<const FILE_NAME_INFO*>(buffer.data());
+  if (info->FileNameLength > buffer.size() - sizeof(FILE_NAME_INFO)) return false;
+  path.assign(reinterpret_cast<const char16_t*>(info->FileName), info->FileNameLength / 2);
+  return true;
+}
+
+bool handleNamedIn(HANDLE h, HANDLE dir, const std::u16string& name) {
+  std::u16string own, expected;
+  if (!handlePath(h, own) || !handlePath(dir, expected)) return true;
+  if (expected.empty() || expected.back() != u'\\') expected += u'\\';
+  expected += name;
+  return own.size() == expected.size() &&
+         CompareStringOrdinal(reinterpret_cast<const wchar_t*>(own.data()), (int)own.size(),
+                              reinterpret_cast<const wchar_t*>(expected.data()), (int)expected.size(),
+                              TRUE) == CSTR_EQUAL;
+}
+
 bool setDeleteDisposition(HANDLE h) {
   NtDispositionInformation info = {TRUE};
   NtIoStatusBlock io = {};
@@ -112,8 +135,15 @@ void entryFromRecord(const DirRecord& r, uint64_t volume, OsEntry& e) {
   std::string narrow;
   bool exact = narrowFileText(r.name, narrow);
   e.usable = exact && narrowedNameFitsPath(narrow, r.name, fileTextLeadBytes(), kPathMax);
-  // Shown in messages only when unusable: cut to the buffer, never a path.
-  size_t n = narrow.size() < kPathMax ? narrow.size() : kPathMax - 1;
+  // Shown in messages only when unusable: cut to the buffer between two
+  // characters, never used as a path.
+  const bool (&lead)[256] = fileTextLeadBytes();
+  size_t n = 0;
+  while (n < narrow.size()) {
+    size_t step = lead[(unsigned char)narrow[n]] && n + 1 < narrow.size() ? 2 : 1;
+    if (n + step >= kPathMax) break;
+    n += step;
+  }
   std::memcpy(e.name, narrow.data(), n);
   e.name[n] = '\0';
 }

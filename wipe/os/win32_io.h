@@ -57,6 +57,14 @@ bool handleIdentity(HANDLE h, BY_HANDLE_FILE_INFORMATION& info, OsFileId& id);
 // cannot be read.
 bool handleReparseTag(HANDLE h, DWORD& attributes, DWORD& tag);
 
+// False when h, opened by name from the directory dir, has a path of its own
+// other than dir's path and that name: it was reached through a link after
+// all. Windows opens a link itself (FILE_OPEN_REPARSE_POINT); Wine opens a
+// POSIX link through to its target and names the handle by the target's
+// path, which this tells. True when a path cannot be had: the identity and
+// tag checks stand alone then.
+bool handleNamedIn(HANDLE h, HANDLE dir, const std::u16string& name);
+
 // Marks the object of h to be deleted when its last handle closes. A
 // directory must be empty: the file system refuses the mark otherwise.
 bool setDeleteDisposition(HANDLE h);

@@ -92,6 +92,43 @@ bool narrowedNameFitsPath(const std::string& narrowed, const std::u16string& wid
   return true;
 }
 
+namespace {
+bool isSeparator16(char16_t c) { return c == u'\\' || c == u'/'; }
+
+// Index just past the component starting at i and the separator after it.
+size_t skipComponent(const std::u16string& p, size_t i) {
+  while (i < p.size() && !isSeparator16(p[i])) ++i;
+  return i < p.size() ? i + 1 : i;
+}
+
+bool isUnc(const std::u16string& p, size_t i) {
+  return p.size() >= i + 4 && (p[i] == u'U' || p[i] == u'u') && (p[i + 1] == u'N' || p[i + 1] == u'n') &&
+         (p[i + 2] == u'C' || p[i + 2] == u'c') && isSeparator16(p[i + 3]);
+}
+
+// Length of the part of a path that names a volume or share root.
+size_t rootLength(const std::u16string& p) {
+  if (p.size() >= 2 && isSeparator16(p[0]) && isSeparator16(p[1])) {
+    // "\\?\" and "\\.\": a volume ("C:", "Volume{...}") or "UNC\server\share".
+    if (p.size() >= 4 && (p[2] == u'?' || p[2] == u'.') && isSeparator16(p[3]))
+      return isUnc(p, 4) ? skipComponent(p, skipComponent(p, 8)) : skipComponent(p, 4);
+    return skipComponent(p, skipComponent(p, 2));
+  }
+  if (p.size() >= 2 && p[1] == u':') return p.size() >= 3 && isSeparator16(p[2]) ? 3 : 2;
+  return !p.empty() && isSeparator16(p[0]) ? 1 : 0;
+}
+}  // namespace
+
+bool win32SplitLastComponent(const std::u16string& path, size_t& parentLength, std::u16string& last) {
+  size_t root = rootLength(path), end = path.size();
+  while (end > root && isSeparator16(path[end - 1])) --end;
+  size_t start = end;
+  while (start > root && !isSeparator16(path[start - 1])) --start;
+  last = path.substr(start, end - start);
+  parentLength = start;
+  return !last.empty() && last != u"." && last != u"..";
+}
+
 std::u16string win32LastComponent(const std::u16string& typed, bool verbatim) {
   if (verbatim || typed == u"." || typed == u"..") return typed;
   size_t n = typed.size();

@@ -59,6 +59,14 @@ bool streamQueryMeansNone(uint32_t status);
 bool narrowedNameFitsPath(const std::string& narrowed, const std::u16string& wide, const bool (&lead)[256],
                           size_t pathMax);
 
+// Where a typed folder path splits into the folder whose listing holds its
+// last component, path[0, parentLength) ("" for the current directory), and
+// that component as typed (last), separators after it dropped. False when
+// the path has no such component and is opened as it is: a root ("\",
+// "C:\", "\\server\share\", "\\?\C:\", "\\?\UNC\server\share\"), a drive's
+// current directory ("C:"), a last component "." or "..", or nothing.
+bool win32SplitLastComponent(const std::u16string& path, size_t& parentLength, std::u16string& last);
+
 // The name the Win32 path rules hand to the file system for a typed last
 // component: its trailing dots and spaces go ("abc. ." names abc), except in
 // a "\\?\" path (verbatim), which is passed as typed, and except for the
