@@ -48,17 +48,18 @@ static void collect(const char* pattern, OsDir& dir, DirList& list, std::vector<
     consider(pattern, dirLength, e, list, unworkable);
 }
 
-int runDirectoryForm(const char* pattern, bool exact) {
+int runDirectoryForm(const OsArgument* argument) {
+  const char* pattern = argument ? argument->text : nullptr;
   DirList list;
   std::vector<Unworkable> unworkable;
   DirRef dir(new (std::nothrow) OsDir);  // held open from the listing to the last erase
-  if (pattern && exact && dir) collect(pattern, *dir, list, unworkable);  // "-d" alone matches nothing
+  if (argument && argument->exact && dir) collect(pattern, *dir, list, unworkable);  // "-d" alone matches nothing
   if (list.empty() && unworkable.empty()) {
     std::puts("No matching directories found.");
     return 1;
   }
   // Singular or plural follows the wildcard, not the number of matches.
-  int answer = askConfirmation(hasWildcards(pattern));
+  int answer = askConfirmation(argument->wild);
   if (answer < 0) {
     // Without a console nobody can have said yes.
     std::puts("No console to answer the question: nothing was erased.");

@@ -69,8 +69,9 @@ static int runSingleFile(const char* argument, bool exact) {
   return status;
 }
 
-int runFileForm(const char* argument, bool exact) {
-  return hasWildcards(argument) ? runPatternForm(argument, exact) : runSingleFile(argument, exact);
+int runFileForm(const OsArgument& argument) {
+  return argument.wild ? runPatternForm(argument.text, argument.exact)
+                       : runSingleFile(argument.text, argument.exact);
 }
 
 int main(int argc, char** argv) {
@@ -86,11 +87,7 @@ int main(int argc, char** argv) {
   }
   loadSettings();
   osBeginFileWork();
-  int result;
-  if (directoryForm)
-    result = runDirectoryForm(count == 2 ? args[1].text : nullptr, count == 2 && args[1].exact);
-  else
-    result = runFileForm(args[0].text, args[0].exact);
+  int result = directoryForm ? runDirectoryForm(count == 2 ? &args[1] : nullptr) : runFileForm(args[0]);
   std::fflush(stdout);
   return result;
 }

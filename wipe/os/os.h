@@ -233,6 +233,8 @@ void osBeginFileWork();
 struct OsArgument {
   const char* text;
   bool exact;
+  bool wild;  // the argument as typed holds * or ? (text may hold '?' in
+              // place of what it cannot show)
 };
 
 // Fills args; returns their count. argv is the C runtime's.

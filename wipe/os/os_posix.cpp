@@ -352,7 +352,7 @@ void osBeginFileWork() {}
 
 int osArguments(int argc, char** argv, OsArgument* args, int capacity) {
   int count = argc > 1 ? argc - 1 : 0;
-  for (int i = 0; i < count && i < capacity; ++i) args[i] = {argv[i + 1], true};
+  for (int i = 0; i < count && i < capacity; ++i) args[i] = {argv[i + 1], true, hasWildcards(argv[i + 1])};
   return count;
 }
 

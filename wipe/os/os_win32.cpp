@@ -75,11 +75,16 @@ bool osWriteAll(OsFile& f, const unsigned char* data, size_t n) {
   return true;
 }
 
-bool osFlush(OsFile& f) {
-  if (!FlushFileBuffers(asHandle(f.handle))) return false;
-  testSnapshot(f);
-  return true;
+bool osFlush(OsFile& f) { return FlushFileBuffers(asHandle(f.handle)) != 0; }
+
+// Windows has no call that flushes many files' data with one flush of the
+// device: each file is flushed on its own, as osFlush does.
+void osFlushGroup(OsFile* const* files, size_t n, bool* ok) {
+  for (size_t i = 0; i < n; ++i) ok[i] = osFlush(*files[i]);
 }
+
+// Handles are not scarce on Windows.
+int osFilesAtOnce() { return 4096; }
 
 void osBeginFileWork() {
 #ifndef _WIN64
@@ -107,7 +112,8 @@ int osArguments(int argc, char** argv, OsArgument* args, int capacity) {
   wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &wideCount);
   int count = 0;
   if (!wide) {
-    for (int i = 1; i < argc && count < capacity; ++i) args[count++] = OsArgument{argv[i], true};
+    for (int i = 1; i < argc && count < capacity; ++i)
+      args[count++] = OsArgument{argv[i], true, std::strpbrk(argv[i], "*?") != nullptr};
     return count;
   }
   for (int i = 1; i < wideCount && count < capacity; ++i) {
@@ -115,7 +121,8 @@ int osArguments(int argc, char** argv, OsArgument* args, int capacity) {
     std::string narrow;
     bool exact = narrowFileText(w, narrow);
     texts.push_back(narrow);
-    args[count++] = OsArgument{texts.back().c_str(), exact};
+    bool wild = w.find_first_of(u"*?") != std::u16string::npos;
+    args[count++] = OsArgument{texts.back().c_str(), exact, wild};
   }
   LocalFree(wide);
   return count;

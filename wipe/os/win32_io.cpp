@@ -132,6 +132,7 @@ void entryFromRecord(const DirRecord& r, uint64_t volume, OsEntry& e) {
   e.kind = windowsNameKind(r.attributes, tag);
   e.id.volume = volume;
   e.id.index = r.fileId;
+  e.size = r.endOfFile;
   std::string narrow;
   bool exact = narrowFileText(r.name, narrow);
   e.usable = exact && narrowedNameFitsPath(narrow, r.name, fileTextLeadBytes(), kPathMax);

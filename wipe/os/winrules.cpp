@@ -31,7 +31,7 @@ bool followChain(const unsigned char* data, size_t size, size_t offset, size_t u
 // FILE_ID_BOTH_DIR_INFORMATION: NextEntryOffset 0, FileAttributes 56,
 // FileNameLength 60, EaSize 64, FileId 96, FileName 104 (the same in 32-
 // and 64-bit builds: every member is aligned by its own size).
-constexpr size_t kDirAttributes = 56, kDirNameLength = 60, kDirEaSize = 64, kDirFileId = 96, kDirName = 104;
+constexpr size_t kDirEndOfFile = 40, kDirAttributes = 56, kDirNameLength = 60, kDirEaSize = 64, kDirFileId = 96, kDirName = 104;
 // FILE_STREAM_INFORMATION: NextEntryOffset 0, StreamNameLength 4, StreamName 24.
 constexpr size_t kStreamNameLength = 4, kStreamName = 24;
 }  // namespace
@@ -45,6 +45,7 @@ bool readDirRecord(const unsigned char* data, size_t size, size_t offset, DirRec
   r.attributes = read32(p + kDirAttributes);
   r.eaSize = read32(p + kDirEaSize);
   r.fileId = read64(p + kDirFileId);
+  r.endOfFile = read64(p + kDirEndOfFile);
   readName(p + kDirName, nameBytes, r.name);
   return true;
 }

@@ -20,6 +20,7 @@ struct DirRecord {
   uint32_t attributes = 0;  // FILE_ATTRIBUTE_*
   uint32_t eaSize = 0;      // the reparse tag when attributes has the reparse bit
   uint64_t fileId = 0;      // the file index, as GetFileInformationByHandle gives it
+  uint64_t endOfFile = 0;   // the length
   std::u16string name;      // the long name
 };
 
