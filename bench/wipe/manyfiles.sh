@@ -26,10 +26,12 @@
 # (the raw time is printed beside; the subtraction also takes off the erase of
 # that one byte, a few milliseconds at most).
 #
-# usage: bench/wipe/manyfiles.sh [--loop] [build-dir] [scratch-dir] [rounds]
+# usage: bench/wipe/manyfiles.sh [--loop] [--before EXE] [build-dir] [scratch-dir] [rounds]
 #   --loop       also on a 1 GiB ext4 image and a 1 GiB xfs image mounted on
 #                loop devices (root, mkfs.ext4, mkfs.xfs, losetup); the images
 #                are sparse files in scratch-dir
+#   --before EXE an earlier Korwipe_testcfg, timed the same way beside the
+#                others (printed as "before"), to hold a change against it
 #   build-dir    native build holding wipe/Korwipe_testcfg and
 #                bench/wipe/bench_wipe_floor (default build/native)
 #   scratch-dir  where the trees go (default /tmp)
@@ -37,7 +39,14 @@
 set -eu
 
 loop=0
-if [ "${1:-}" = --loop ]; then loop=1; shift; fi
+before=""
+while :; do
+  case ${1:-} in
+    --loop) loop=1; shift ;;
+    --before) before=$(cd "$(dirname "$2")" && pwd)/$(basename "$2"); shift 2 ;;
+    *) break ;;
+  esac
+done
 build=${1:-build/native}
 scratch=${2:-/tmp}
 rounds=${3:-3}
@@ -148,6 +157,8 @@ erase() {
   case $3.$2 in
     korwipe.flat) env -u KORWIPE_TEST_CONFIG "$korwipe" 'd/*' >/dev/null ;;
     korwipe.*) env -u KORWIPE_TEST_CONFIG "$python" -c "$answer" "$korwipe" -d d >/dev/null ;;
+    before.flat) env -u KORWIPE_TEST_CONFIG "$before" 'd/*' >/dev/null ;;
+    before.*) env -u KORWIPE_TEST_CONFIG "$python" -c "$answer" "$before" -d d >/dev/null ;;
     floor.*) "$floor" d >/dev/null ;;
     shred.flat) shred -u -n 3 d/* ;;
     shred.*) find d -type f -exec shred -u -n 3 {} + && find d -depth -type d -exec rmdir {} + ;;
@@ -172,9 +183,10 @@ bench() {
         2) order="floor shred korwipe" ;;
         0) order="shred korwipe floor" ;;
       esac
+      [ -z "$before" ] || order="$order before"
       for tool in $order; do
         t=$(erase "$dir" "$tree" "$tool")
-        case $tool in korwipe) t_korwipe=$t ;; floor) t_floor=$t ;; shred) t_shred=$t ;; esac
+        case $tool in korwipe) t_korwipe=$t ;; floor) t_floor=$t ;; shred) t_shred=$t ;; before) t_before=$t ;; esac
       done
       k=$t_korwipe
       extra=""
@@ -185,6 +197,12 @@ bench() {
       echo "$k" >>"$work/res/$label.$tree.korwipe"
       echo "$t_floor" >>"$work/res/$label.$tree.floor"
       echo "$t_shred" >>"$work/res/$label.$tree.shred"
+      if [ -n "$before" ]; then
+        b=$t_before
+        [ $tree = flat ] || b=$(awk -v k="$t_before" -v a="$a" 'BEGIN { printf "%.3f", k - a }')
+        echo "$b" >>"$work/res/$label.$tree.before"
+        extra="$extra  before ${b}s"
+      fi
       echo "$label $tree round $r: Korwipe ${k}s$extra  floor ${t_floor}s  shred ${t_shred}s  [order: $order]"
     done
     r=$((r + 1))
@@ -217,6 +235,7 @@ for label in $labels; do
     s=$(median <"$work/res/$label.$tree.shred")
     extra=""
     [ $tree = flat ] || extra=" (answer $(median <"$work/res/$label.answer"))"
+    [ -z "$before" ] || extra="$extra  before $(median <"$work/res/$label.$tree.before")"
     awk -v l="$label" -v t="$tree" -v k="$k" -v f="$f" -v s="$s" -v x="$extra" 'BEGIN {
       printf "%-10s %-6s Korwipe %7.3f%s  floor %7.3f  shred %7.3f  Korwipe/floor %6.2f  Korwipe/shred %5.2f\n",
         l, t, k, x, f, s, (f > 0 ? k / f : 0), (s > 0 ? k / s : 0)
