@@ -85,15 +85,13 @@ static std::string ext4Options(unsigned major, unsigned minor) {
 // mount time (mountinfo) or by the file system's defaults (ext4's options
 // list). Read once per device met: a pattern or a tree erases many files on
 // the same one.
-static bool journalsData(int fd, int flags) {
+static bool journalsData(dev_t device, int flags) {
   if (flags & FS_JOURNAL_DATA_FL) return true;
-  struct stat st;
-  if (fstat(fd, &st) != 0) return false;
   static dev_t knownDevice;
   static int knownAnswer = -1;
-  if (knownAnswer < 0 || knownDevice != st.st_dev) {
-    knownDevice = st.st_dev;
-    unsigned maj = major(st.st_dev), min = minor(st.st_dev);
+  if (knownAnswer < 0 || knownDevice != device) {
+    knownDevice = device;
+    unsigned maj = major(device), min = minor(device);
     knownAnswer = mountInfoJournalsData(readText("/proc/self/mountinfo"), maj, min) ||
                   ext4OptionsJournalData(ext4Options(maj, min));
   }
@@ -104,15 +102,23 @@ void residueWatchStart(OsFile& f, uint64_t length, ResidueWatch& w) {
   int fd = (int)f.handle;
   int flags = 0;
   if (ioctl(fd, FS_IOC_GETFLAGS, &flags) != 0) flags = 0;  // no flags on this file system
+  // The file system's type, asked once per device met (f_type is a signed
+  // word; the magic numbers are its low 32 bits).
+  static dev_t typeDevice;
+  static int64_t knownType = -1;
+  dev_t device = (dev_t)f.id.volume;
   struct statfs fs;
-  // f_type is a signed word; the magic numbers are its low 32 bits.
-  if (fstatfs(fd, &fs) == 0) {
-    if (const char* reason = reasonForFileSystemType((uint32_t)fs.f_type, (flags & FS_NOCOW_FL) != 0)) {
+  if (knownType < 0 || typeDevice != device) {
+    knownType = fstatfs(fd, &fs) == 0 ? (int64_t)(uint32_t)fs.f_type : -1;
+    typeDevice = device;
+  }
+  if (knownType >= 0) {
+    if (const char* reason = reasonForFileSystemType((uint32_t)knownType, (flags & FS_NOCOW_FL) != 0)) {
       w.reason = reason;
       return;
     }
   }
-  if (journalsData(fd, flags)) {
+  if (journalsData(device, flags)) {
     w.reason = kReasonJournalledData;
     return;
   }

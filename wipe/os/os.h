@@ -155,6 +155,8 @@ struct OsFile {
   uint32_t reparseTag = 0;
   // Names the file has (hard links), this one included.
   uint32_t linkCount = 1;
+  // The object's identity, taken when it was opened.
+  OsFileId id;
   OsFile() = default;
   OsFile(const OsFile&) = delete;
   OsFile& operator=(const OsFile&) = delete;
@@ -184,6 +186,10 @@ bool osSeekStart(OsFile& f);
 
 // Writes n bytes at the current position; true only when all were written.
 bool osWriteAll(OsFile& f, const unsigned char* data, size_t n);
+
+// Writes n bytes at offset (the file position is left undefined); true only
+// when all were written.
+bool osWriteAllAt(OsFile& f, uint64_t offset, const unsigned char* data, size_t n);
 
 // Pushes everything written so far through the system's cache to the disk.
 bool osFlush(OsFile& f);

@@ -239,10 +239,11 @@ OsOpenResult osOpenFileAt(OsDir& d, const OsEntry& e, OsFile& f) {
     ::close(fd);
     return OsOpenResult::Failed;
   }
-  fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  // O_NONBLOCK stays: it means nothing to a regular file.
   f.close();
   f.handle = fd;
   f.linkCount = (uint32_t)st.st_nlink;
+  f.id = idOf(st);
   return OsOpenResult::Opened;
 }
 
@@ -266,6 +267,18 @@ bool osWriteAll(OsFile& f, const unsigned char* data, size_t n) {
   return true;
 }
 
+bool osWriteAllAt(OsFile& f, uint64_t offset, const unsigned char* data, size_t n) {
+  while (n > 0) {
+    ssize_t w = pwrite((int)f.handle, data, n, (off_t)offset);
+    if (w < 0 && errno == EINTR) continue;
+    if (w <= 0) return false;
+    data += w;
+    offset += (uint64_t)w;
+    n -= (size_t)w;
+  }
+  return true;
+}
+
 bool osFlush(OsFile& f) { return fsync((int)f.handle) == 0; }
 
 int osFilesAtOnce() {
@@ -283,31 +296,25 @@ int osFilesAtOnce() {
   return lim.rlim_cur > reserve + 64 ? (int)(lim.rlim_cur - reserve) : 64;
 }
 
-// One fsync per device flushes the device's cache for every write that has
-// completed on it, but each file's own write-back error is reported to that
-// file alone (and once): so every file's write-back is waited for on its own
-// (sync_file_range), and only the final flush is shared. When that flush
-// fails, the error may be any file's: each of the device's files is then
-// flushed on its own, which also issues the cache flush again.
+// One syncfs per file system writes back every file's data at once and
+// flushes the device's cache (the journal commit of ext4 and xfs), as the
+// file system's own writeback would, without a flush per file. Each file's
+// own write-back errors are reported to that file alone: after the syncfs a
+// wait on each file (sync_file_range without starting anything) collects
+// them, also on kernels whose syncfs reports none. When the syncfs fails the
+// error may be any file's: each of the file system's files is then flushed
+// on its own, which also issues the cache flush again.
 void osFlushGroup(OsFile* const* files, size_t n, bool* ok) {
-  const unsigned start = SYNC_FILE_RANGE_WRITE;
-  const unsigned wait = SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER;
-  std::vector<dev_t> device(n);
-  for (size_t i = 0; i < n; ++i) {
-    struct stat st;
-    ok[i] = fstat((int)files[i]->handle, &st) == 0 && sync_file_range((int)files[i]->handle, 0, 0, start) == 0;
-    device[i] = st.st_dev;
-  }
-  for (size_t i = 0; i < n; ++i)
-    if (ok[i]) ok[i] = sync_file_range((int)files[i]->handle, 0, 0, wait) == 0;
+  const unsigned check = SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WAIT_AFTER;
   std::vector<bool> done(n, false);
   for (size_t last = n; last-- > 0;) {
-    if (done[last] || !ok[last]) continue;
-    bool flushed = fsync((int)files[last]->handle) == 0;
+    if (done[last]) continue;
+    bool synced = syncfs((int)files[last]->handle) == 0;
     for (size_t i = 0; i <= last; ++i) {
-      if (done[i] || device[i] != device[last]) continue;
+      if (done[i] || files[i]->id.volume != files[last]->id.volume) continue;
       done[i] = true;
-      if (!flushed) ok[i] = ok[i] && i != last && fsync((int)files[i]->handle) == 0;
+      int fd = (int)files[i]->handle;
+      ok[i] = synced ? sync_file_range(fd, 0, 0, check) == 0 : fsync(fd) == 0;
     }
   }
 }
@@ -321,7 +328,7 @@ bool osOpenNamedStreams(OsFile&, OsStreams& out) {
 bool osMoveToCurrentDir(OsDir& d, const OsEntry& e, OsFile& f, const char* to) {
   OsDir* current = osCurrentDir();
   struct stat st;
-  if (!current || fstat((int)f.handle, &st) != 0 || !stillIs((int)d.handle, e.name, idOf(st), st)) return false;
+  if (!current || !stillIs((int)d.handle, e.name, f.id, st)) return false;
   int from = (int)d.handle, into = (int)current->handle;
   // Another file system: the rename fails (EXDEV) and the file is deleted
   // where it is; it is never copied.
@@ -340,8 +347,8 @@ bool osMoveToCurrentDir(OsDir& d, const OsEntry& e, OsFile& f, const char* to) {
 bool osDeleteFileAt(OsDir& d, const char* name, OsFile& f) {
   // Only the name that still leads to the open file goes: one swapped in
   // since is someone else's.
-  struct stat mine, there;
-  bool same = fstat((int)f.handle, &mine) == 0 && stillIs((int)d.handle, name, idOf(mine), there);
+  struct stat there;
+  bool same = stillIs((int)d.handle, name, f.id, there);
   f.close();
   return same && unlinkat((int)d.handle, name, 0) == 0;
 }

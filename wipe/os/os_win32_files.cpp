@@ -93,6 +93,7 @@ OsOpenResult osOpenFileAt(OsDir& d, const OsEntry& e, OsFile& f) {
   f.handle = reinterpret_cast<intptr_t>(data.release());
   f.reparseTag = tag;
   f.linkCount = info.nNumberOfLinks;
+  f.id = e.id;
   return OsOpenResult::Opened;
 }
 

@@ -120,7 +120,13 @@ static void runGroup(std::vector<Item*>& group) {
   std::unique_ptr<unsigned char[]> buf(new (std::nothrow) unsigned char[maxLength ? (size_t)maxLength : 1]);
   if (!buf) return completeInLine(group);
 
-  const WipeRandom start = wipeRandom;
+  // Each file's place in the stream, found by one jump from the one before;
+  // its passes then follow on from where the pass before left off.
+  std::vector<WipeRandom> at(n);
+  for (size_t k = 0; k < n; ++k) {
+    at[k] = k == 0 ? wipeRandom : at[k - 1];
+    if (k > 0) at[k].skip(place[k] - place[k - 1]);
+  }
   std::vector<char> failed(n, 0);
   std::vector<OsFile*> files;
   std::vector<size_t> which;
@@ -131,10 +137,8 @@ static void runGroup(std::vector<Item*>& group) {
     for (size_t k = 0; k < n; ++k) {
       PreparedFile& p = *group[k]->prepared;
       if (failed[k] || pass >= p.passes) continue;
-      WipeRandom at = start;
-      at.skip(place[k] + (uint64_t)pass * p.length);
-      at.fill(buf.get(), (size_t)p.length);
-      if (!osSeekStart(p.file) || !osWriteAll(p.file, buf.get(), (size_t)p.length)) {
+      at[k].fill(buf.get(), (size_t)p.length);
+      if (!osWriteAllAt(p.file, 0, buf.get(), (size_t)p.length)) {
         failed[k] = 1;
         activeTranscript = &group[k]->out;
         group[k]->status = writeFailed(0, nullptr);
@@ -156,7 +160,6 @@ static void runGroup(std::vector<Item*>& group) {
     }
   }
   activeTranscript = nullptr;
-  wipeRandom = start;
   wipeRandom.skip(stream);
   passesFlushed = passOrdinal;
 
