@@ -12,6 +12,7 @@
 #include <poll.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/utsname.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -296,16 +297,32 @@ int osFilesAtOnce() {
   return lim.rlim_cur > reserve + 64 ? (int)(lim.rlim_cur - reserve) : 64;
 }
 
+// Whether syncfs reports the write-back errors of every file on its file
+// system (Linux 5.8 on: each such error also marks the file system, and
+// syncfs reports what came since the descriptor was opened).
+static bool syncfsReportsErrors() {
+  static int known = -1;
+  if (known < 0) {
+    struct utsname u;
+    int major = 0, minor = 0;
+    known = uname(&u) == 0 && std::sscanf(u.release, "%d.%d", &major, &minor) == 2 &&
+            (major > 5 || (major == 5 && minor >= 8));
+  }
+  return known == 1;
+}
+
 // One syncfs per file system writes back every file's data at once and
 // flushes the device's cache (the journal commit of ext4 and xfs), as the
 // file system's own writeback would, without a flush per file. Each file's
-// own write-back errors are reported to that file alone: after the syncfs a
-// wait on each file (sync_file_range without starting anything) collects
-// them, also on kernels whose syncfs reports none. When the syncfs fails the
-// error may be any file's: each of the file system's files is then flushed
-// on its own, which also issues the cache flush again.
+// write-back errors reach that file: where syncfs reports them all, its
+// success means none happened since the files were opened (each was opened
+// before its first pass); on older kernels a wait on each file
+// (sync_file_range without starting anything) collects its own. When the
+// syncfs fails the error may be any file's: each of the file system's files
+// is then flushed on its own, which also issues the cache flush again.
 void osFlushGroup(OsFile* const* files, size_t n, bool* ok) {
   const unsigned check = SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WAIT_AFTER;
+  const bool trustSyncfs = syncfsReportsErrors();
   std::vector<bool> done(n, false);
   for (size_t last = n; last-- > 0;) {
     if (done[last]) continue;
@@ -314,7 +331,10 @@ void osFlushGroup(OsFile* const* files, size_t n, bool* ok) {
       if (done[i] || files[i]->id.volume != files[last]->id.volume) continue;
       done[i] = true;
       int fd = (int)files[i]->handle;
-      ok[i] = synced ? sync_file_range(fd, 0, 0, check) == 0 : fsync(fd) == 0;
+      if (!synced)
+        ok[i] = fsync(fd) == 0;
+      else
+        ok[i] = trustSyncfs || sync_file_range(fd, 0, 0, check) == 0;
     }
   }
 }
