@@ -4,7 +4,9 @@ their way to the disk fails, and the first segments of a pass are waited for
 on that way while later segments are still written (the flush at the end of
 the pass waits for the rest). The error must end the erase as a failed
 write: `error writing file (segment Nl)`, exit code 5, and the file stays
-under its own name.
+under its own name. The same for one small file among others erased side by
+side, whose flush they share: that one file fails, in its place, and the
+others are erased.
 
 The fault is real: ext4 on a loop device whose image file lies on a small
 tmpfs. Once the 96 MiB file (six segments) is written and synced, the
@@ -109,11 +111,18 @@ try:
         for i in range(FILE_SIZE // MIB):
             f.write(bytes([i + 1]) * MIB)
         os.fsync(f.fileno())
-    for logical, physical, length in extents(target):
-        start, end = logical, min(logical + length, SEGMENT)
-        if start < end:
-            tool(["fallocate", "--punch-hole", "--offset", str(physical), "--length", str(end - start), image],
-                 "punching the image failed")
+    os.makedirs(os.path.join(fs, "small"))
+    for i in range(10):
+        with open(os.path.join(fs, "small", f"s{i}"), "wb") as f:
+            f.write(bytes([i + 1]) * 8192)
+            os.fsync(f.fileno())
+    punched = [(target, SEGMENT), (os.path.join(fs, "small", "s5"), 8192)]
+    for path, upto in punched:
+        for logical, physical, length in extents(path):
+            start, end = logical, min(logical + length, upto)
+            if start < end:
+                tool(["fallocate", "--punch-hole", "--offset", str(physical), "--length", str(end - start), image],
+                     "punching the image failed")
     filler = os.path.join(store, "filler")
     st = os.statvfs(store)
     with open(filler, "wb") as f:
@@ -124,6 +133,12 @@ try:
     st = os.statvfs(store)
     if st.f_bavail != 0:
         raise Unavailable(f"the tmpfs could not be filled ({st.f_bavail} blocks left)")
+
+    p = subprocess.run([testcfg, "small/*"], cwd=fs, env=native_env(), stdin=subprocess.DEVNULL,
+                       stdout=subprocess.PIPE, stderr=subprocess.STDOUT, start_new_session=True, timeout=300)
+    c.eq("one small file fails among others", (p.returncode, p.stdout.decode("latin-1").splitlines()),
+         (0, ["error writing file (segment 0l)", "Some files couldn't be erased.", "done."]))
+    c.eq("the small file that failed stays", sorted(os.listdir(os.path.join(fs, "small"))), ["s5"])
 
     p = subprocess.run([testcfg, "big.dat"], cwd=fs, env=native_env(), stdin=subprocess.DEVNULL,
                        stdout=subprocess.PIPE, stderr=subprocess.PIPE, start_new_session=True, timeout=300)
