@@ -25,11 +25,11 @@
 // the files after it in the same batch take their places in the stream as
 // if it had not failed (fresh bytes still, only not the same ones).
 //
-// Where it is weak: the shared flush on Linux is the file system's (syncfs),
-// so a pass also waits for whatever else is dirty on that file system; on a
-// file system another program keeps writing to, that can cost more than a
-// flush per file. Windows has no such call: there each file is flushed on its
-// own, and the batch saves only the order of the work.
+// Where it is weak: the flush is shared, not the write-back: each file's data
+// is still written and waited for on its own (so that its own errors reach
+// it), only the device's cache flush is done once per file system. Windows
+// has no such call: there each file is flushed on its own, and the batch
+// saves only the order of the work.
 //
 // Costs and limits: the queue holds at most osFilesAtOnce() files (4096 at
 // most) and kBatchBytes bytes of them (their listed sizes; a file larger than
