@@ -227,22 +227,27 @@ bool osOpenDirAt(OsDir& parent, const OsEntry& e, OsDir& out) {
   return e.kind == OsNameKind::Directory && entryName(e, name) && openDirNamed(parent, name, e.id, out);
 }
 
+// Opens entry e of parent (its name widened into name) for deleting, with
+// options, and checks that the handle is the listed object under that name;
+// attributes and tag are then its own.
+static bool openForDelete(OsDir& parent, const OsEntry& e, ULONG options, std::u16string& name, WinHandle& h,
+                          DWORD& attributes, DWORD& tag) {
+  BY_HANDLE_FILE_INFORMATION info;
+  OsFileId id;
+  return entryName(e, name) &&
+         ntSucceeded(openAt(asHandle(parent.handle), name, DELETE | FILE_READ_ATTRIBUTES | SYNCHRONIZE, options, h)) &&
+         handleReparseTag(h.h, attributes, tag) && handleIdentity(h.h, info, id) && id == e.id &&
+         handleNamedIn(h.h, asHandle(parent.handle), name);
+}
+
 bool osRemoveDirAt(OsDir& parent, const OsEntry& e, OsDir& dir) {
-  std::u16string name;
-  WinHandle h;
-  bool opened = entryName(e, name) &&
-                ntSucceeded(openAt(asHandle(parent.handle), name, DELETE | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
-                                   kDirOptions, h));
   // The walk's handle goes first: the directory is only deleted when its
   // last handle closes.
   dir.close();
-  if (!opened) return false;
+  std::u16string name;
+  WinHandle h;
   DWORD attributes, tag;
-  BY_HANDLE_FILE_INFORMATION info;
-  OsFileId id;
-  if (!handleReparseTag(h.h, attributes, tag) || !handleIdentity(h.h, info, id) || !(id == e.id) ||
-      !handleNamedIn(h.h, asHandle(parent.handle), name))
-    return false;
+  if (!openForDelete(parent, e, kDirOptions, name, h, attributes, tag)) return false;
   if (!(attributes & FILE_ATTRIBUTE_DIRECTORY) || ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) && reparseTagIsLink(tag)))
     return false;
   if (!setDeleteDisposition(h.h)) return false;
@@ -255,15 +260,9 @@ bool osRemoveDirAt(OsDir& parent, const OsEntry& e, OsDir& dir) {
 bool osRemoveLinkAt(OsDir& d, const OsEntry& e) {
   std::u16string name;
   WinHandle h;
-  if (!entryName(e, name) ||
-      !ntSucceeded(openAt(asHandle(d.handle), name, DELETE | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
-                          kNtOpenReparsePoint | kNtSynchronousIoNonalert | kNtOpenForBackupIntent, h)))
-    return false;
   DWORD attributes, tag;
-  BY_HANDLE_FILE_INFORMATION info;
-  OsFileId id;
-  if (!handleReparseTag(h.h, attributes, tag) || !handleIdentity(h.h, info, id) || !(id == e.id) ||
-      !handleNamedIn(h.h, asHandle(d.handle), name))
+  if (!openForDelete(d, e, kNtOpenReparsePoint | kNtSynchronousIoNonalert | kNtOpenForBackupIntent, name, h,
+                     attributes, tag))
     return false;
   // Windows opens the link itself, which shows its tag. A handle without one
   // is what the link leads to (Wine opens a POSIX link through, and deleting

@@ -53,27 +53,26 @@ void queueLine(const char* format, ...) {
   queue.items.back().text = text;
 }
 
-void queueFile(const DirRef& dir, const OsEntry& e, const char* path, int* erased) {
+// A new item at the queue's end for entry e, counted into counter.
+static Item& queueItem(Item::Kind kind, const DirRef& dir, const OsEntry& e, int* counter) {
   queue.items.emplace_back();
   Item& it = queue.items.back();
-  it.kind = Item::File;
-  it.text = path;
+  it.kind = kind;
   it.dir = dir;
   it.entry = e;
-  it.counter = erased;
+  it.counter = counter;
+  return it;
+}
+
+void queueFile(const DirRef& dir, const OsEntry& e, const char* path, int* erased) {
+  queueItem(Item::File, dir, e, erased).text = path;
   ++queue.files;
   if (e.size <= kBatchFileMax) queue.bytes += e.size;
   runIfFull();
 }
 
 void queueRemoveDir(const DirRef& parent, const OsEntry& e, const DirRef& dir, int* removed) {
-  queue.items.emplace_back();
-  Item& it = queue.items.back();
-  it.kind = Item::RemoveDir;
-  it.parent = parent;
-  it.dir = dir;
-  it.entry = e;
-  it.counter = removed;
+  queueItem(Item::RemoveDir, dir, e, removed).parent = parent;
   ++queue.directories;
   runIfFull();
 }
