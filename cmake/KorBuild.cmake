@@ -38,14 +38,16 @@ if(KOR_WINDOWS)
   enable_language(RC)
 endif()
 
-# kor_shipped_program(target "description")
+# kor_shipped_program(target "description" [MANIFEST])
 #
 # For the programs users get. Windows: a version resource (shown in the
 # file's properties) with the project version, the product and company names
 # and the description; the presentation keeps its own resource script
-# untouched, this is a separate script linked beside it. Linux: the hardening
-# Debian expects of packaged programs (checked buffer functions, stack
-# protector, read-only relocations bound at start).
+# untouched, this is a separate script linked beside it. MANIFEST adds the
+# application manifest of cmake/program.manifest.in (run as the invoker,
+# Windows 7 to 11), for programs that have none of their own. Linux: the
+# hardening Debian expects of packaged programs (checked buffer functions,
+# stack protector, read-only relocations bound at start).
 function(kor_shipped_program target description)
   if(KOR_NATIVE)
     target_compile_definitions(${target} PRIVATE $<$<NOT:$<CONFIG:Debug>>:_FORTIFY_SOURCE=2>)
@@ -58,6 +60,20 @@ function(kor_shipped_program target description)
   set(rc ${CMAKE_CURRENT_BINARY_DIR}/${target}_version.rc)
   configure_file(${CMAKE_SOURCE_DIR}/cmake/version.rc.in ${rc} @ONLY)
   target_sources(${target} PRIVATE ${rc})
+  if("MANIFEST" IN_LIST ARGN)
+    if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+      set(KOR_MANIFEST_ARCH amd64)
+    else()
+      set(KOR_MANIFEST_ARCH X86)
+    endif()
+    set(manifest ${CMAKE_CURRENT_BINARY_DIR}/${target}.manifest)
+    configure_file(${CMAKE_SOURCE_DIR}/cmake/program.manifest.in ${manifest} @ONLY)
+    # Resource 1 of type 24: the manifest the loader reads for a program.
+    set(manifest_rc ${CMAKE_CURRENT_BINARY_DIR}/${target}_manifest.rc)
+    file(WRITE ${manifest_rc} "1 24 \"${manifest}\"\n")
+    set_source_files_properties(${manifest_rc} PROPERTIES OBJECT_DEPENDS ${manifest})
+    target_sources(${target} PRIVATE ${manifest_rc})
+  endif()
 endfunction()
 
 set(KOR_SANITIZE_FLAGS -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
