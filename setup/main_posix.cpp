@@ -38,14 +38,21 @@ struct Fd {
   }
 };
 
-void fetchOwnPath(PathText& path) {
+// The program's own path from /proc. Where /proc is not mounted (a system
+// image being built in a chroot, whose package scripts start this program by
+// its full path), the path it was started by, when that is absolute: the
+// program runs with its caller's rights, so a caller naming another folder
+// only places a copy of its own choosing.
+void fetchOwnPath(PathText& path, const char* startedAs) {
   ssize_t n = readlink("/proc/self/exe", path.text, PathText::capacity);
-  if (n <= 0 || (size_t)n >= PathText::capacity) {
+  if (n > 0 && (size_t)n < PathText::capacity) {
+    path.text[n] = '\0';
+    path.acceptFilled();
+  } else if (n < 0 && errno == ENOENT && startedAs && startedAs[0] == '/') {
+    path.assign(startedAs);
+  } else {
     path.invalidate();
-    return;
   }
-  path.text[n] = '\0';
-  path.acceptFilled();
 }
 
 void fetchSettingsRoot(PathText& path) {
@@ -130,9 +137,9 @@ void grantUsersGroup(const PathText& target) {
 
 }  // namespace
 
-int main() {
+int main(int, char** argv) {
   PathText source;
-  fetchOwnPath(source);
+  fetchOwnPath(source, argv[0]);
   source.cutAfterLast('/');
   source.append("Tavisk Sleeper.ini");
 

@@ -5,12 +5,14 @@ setting in /etc/Korvanel (it would change them): otherwise it is skipped,
 saying why. It leaves the machine as it found it: the package is purged on
 every way out.
 
-Steps: lintian reports no errors; dpkg -i; Korwipe from the PATH erases a
+Steps: lintian reports no errors; dpkg --root into a chroot without /proc,
+fresh and over a setting placed before, places the setting; dpkg -i; Korwipe from the PATH erases a
 file; man -w finds Korwipe(1); the setting is in place, one 0 byte, open to
 the group users; a changed setting survives a reinstallation and a remove;
 purge leaves no file of the package and no setting.
 """
 import os
+import re
 import shutil
 import signal
 import subprocess
@@ -106,6 +108,66 @@ def check_use(scratch):
         expect(part in page, f"the manual page lacks {part!r}")
 
 
+# What the package's scripts run, for a system image being built in a chroot.
+CHROOT_PROGRAMS = ["/usr/bin/dash", "/usr/bin/cp", "/usr/bin/mktemp", "/usr/bin/cmp", "/usr/bin/rm"]
+
+
+def make_chroot(root, deb):
+    """A minimal system in root: a shell and the tools the package's scripts
+    use, with their libraries and those of the package's programs, the
+    groups, an empty dpkg database, and no /proc."""
+    unpacked = os.path.join(os.path.dirname(root), "unpacked")
+    run(["dpkg-deb", "-x", deb, unpacked], check=True)
+    programs = CHROOT_PROGRAMS + [os.path.join(unpacked, "usr/libexec/korvanel-ostrel/cfgsetup")]
+    for program in programs:
+        for lib in re.findall(r"(/\S+) \(0x", run(["ldd", program], check=True).stdout):
+            os.makedirs(root + os.path.dirname(lib), exist_ok=True)
+            shutil.copy(lib, root + lib)
+    for program in CHROOT_PROGRAMS:
+        os.makedirs(root + os.path.dirname(program), exist_ok=True)
+        shutil.copy(program, root + program)
+    os.makedirs(os.path.join(root, "bin"))
+    shutil.copy("/usr/bin/dash", os.path.join(root, "bin/sh"))
+    os.makedirs(os.path.join(root, "tmp"), mode=0o1777)
+    os.makedirs(os.path.join(root, "etc"))
+    for name, keep in (("group", ("root:", "users:")), ("passwd", ("root:",))):
+        with open(os.path.join("/etc", name)) as f, open(os.path.join(root, "etc", name), "w") as g:
+            g.writelines(line for line in f if line.startswith(keep))
+    admin = os.path.join(root, "var/lib/dpkg")
+    for sub in ("info", "updates", "triggers"):
+        os.makedirs(os.path.join(admin, sub))
+    for name in ("status", "available"):
+        open(os.path.join(admin, name), "w").close()
+
+
+def check_chroot(deb, work, acl):
+    """dpkg --root into a chroot without /proc, fresh and over a setting
+    placed before the package: installed, and the setting in place (the one
+    that was there keeps its bytes) and open to the group users."""
+    for what, before in (("fresh chroot", None), ("chroot with a setting", b"\x03")):
+        top = tempfile.mkdtemp(prefix="kor-chroot-", dir=work)
+        root = os.path.join(top, "root")
+        make_chroot(root, deb)
+        expect(not os.path.exists(os.path.join(root, "proc")), "the chroot has a /proc")
+        setting = root + SETTING
+        if before is not None:
+            os.makedirs(os.path.dirname(setting))
+            with open(setting, "wb") as f:
+                f.write(before)
+        # The chroot has no libc package: its files are there, its record is not.
+        r = run(["dpkg", "--root", root, "--force-depends", "-i", deb])
+        status = run(["dpkg-query", "--admindir", os.path.join(root, "var/lib/dpkg"), "-W", "-f=${Status}",
+                      PACKAGE]).stdout
+        expect(r.returncode == 0 and status == "install ok installed",
+               f"{what}: dpkg -i exit code {r.returncode}, status {status!r}: {r.stdout}{r.stderr}")
+        expect(os.path.isfile(setting), f"{what}: no setting placed")
+        got = open(setting, "rb").read()
+        want = before if before is not None else b"\0"
+        expect(got == want, f"{what}: the setting holds {got!r}, expected {want!r}")
+        if acl:
+            expect(users_acl(setting) == "rw-", f"{what}: group users has {users_acl(setting)!r}, not rw-")
+
+
 def main():
     if os.geteuid() != 0:
         skip("the Debian package test installs a package: run it as root")
@@ -127,6 +189,7 @@ def main():
         r = run(["lintian", "--fail-on", "error", deb])
         print(r.stdout, end="")
         expect(r.returncode == 0, f"lintian reports errors: {r.stdout}{r.stderr}")
+        check_chroot(deb, work, acl_supported(work))
 
         acl = acl_supported("/etc")
         open(MARKER, "w").close()
