@@ -18,7 +18,13 @@ PROGRAMS = {"Korwipe.exe": ("wipe/Korwipe.exe", "console"),
             "Tavisk Sleeper.ini": ("setup/Tavisk Sleeper.ini", None)}
 # What NSIS itself adds to the archive listing: the uninstaller it writes at
 # install time and the plug-in it unpacks to a temporary folder.
-NSIS_OWN = {"uninstall.exe", "$PLUGINSDIR/System.dll"}
+NSIS_OWN = {"ostrel-uninstall.exe", "$PLUGINSDIR/System.dll"}
+
+
+def in_installer(name):
+    """The name the installer stores a file under: each program is unpacked
+    beside its place as NAME.new and then moved over the old one."""
+    return name + ".new" if name.endswith(".exe") else name
 
 
 def built(relative):
@@ -36,12 +42,13 @@ def check_installer(path, version, unpacked, failures):
 
     listing = subprocess.run(["7z", "l", "-slt", path], check=True, capture_output=True, text=True).stdout
     names = {line[7:] for line in listing.splitlines() if line.startswith("Path = ")} - {path}
-    if names - NSIS_OWN != set(PROGRAMS):
-        failures.append(f"installer holds {sorted(names)}, expected {sorted(PROGRAMS)} and NSIS's own")
-    subprocess.run(["7z", "x", "-y", "-o" + unpacked, path] + list(PROGRAMS), check=True,
+    stored = [in_installer(name) for name in PROGRAMS]
+    if names - NSIS_OWN != set(stored):
+        failures.append(f"installer holds {sorted(names)}, expected {sorted(stored)} and NSIS's own")
+    subprocess.run(["7z", "x", "-y", "-o" + unpacked, path] + stored, check=True,
                    stdout=subprocess.DEVNULL)
     for name, (relative, kind) in PROGRAMS.items():
-        inside = os.path.join(unpacked, name)
+        inside = os.path.join(unpacked, in_installer(name))
         if not os.path.exists(inside):
             failures.append(f"installer: {name} could not be unpacked")
             continue

@@ -24,6 +24,7 @@ import shutil
 import subprocess
 import sys
 import tempfile
+import time
 
 import artefact
 import wine
@@ -33,6 +34,7 @@ WINE32 = "/usr/lib/wine/wine"
 UNINSTALL = r"Microsoft\Windows\CurrentVersion\Uninstall\KorvanelOstrel"
 SHORTCUT = "ProgramData/Microsoft/Windows/Start Menu/Programs/Korvanel Ostrel Presentation.lnk"
 INI = "Tavisk Sleeper.ini"
+UNINSTALLER = "ostrel-uninstall.exe"
 PROGRAMS = {"Korwipe.exe": "wipe/Korwipe.exe", "presentation.exe": "presentation/presentation.exe",
             "cfgsetup.exe": "setup/cfgsetup.exe"}
 
@@ -51,6 +53,9 @@ CASES = {
     "win32_on_win64": dict(kind="setup32", arch="win64", files="Program Files (x86)",
                            key="Software\\Wow6432Node\\" + UNINSTALL, foreign=False, preseed=b"\x04"),
 }
+# The same installers on a machine that is not clean (see conditions()).
+CASES["win64_conditions"] = dict(CASES["win64"], conditions=True)
+CASES["win32_conditions"] = dict(CASES["win32"], conditions=True)
 
 
 class Failed(Exception):
@@ -91,10 +96,25 @@ class Prefix:
         return self.wp.env({"WINEDLLOVERRIDES": "mscoree,mshtml=;winemenubuilder.exe=d"})
 
     def run(self, args, timeout=180):
-        p = subprocess.run([wine.WINE] + args, cwd=self.scratch, env=self.env(),
-                           capture_output=True, timeout=timeout)
+        """Runs a program of the prefix to its end and waits until the prefix
+        is idle; returns the exit code and what it wrote (both streams, so
+        that Wine's own complaints show in a failure)."""
+        rc, out = self.start(args, timeout)
         self.wait_idle()
-        return p.returncode, p.stdout.decode("latin-1")
+        return rc, out
+
+    def start(self, args, timeout=180):
+        """Runs a program to its own end only, while other programs of the
+        prefix may go on. Its output goes to a file, not a pipe: services
+        the prefix starts meanwhile inherit the handles and outlive it."""
+        with tempfile.TemporaryFile() as out:
+            p = subprocess.run([wine.WINE] + args, cwd=self.scratch, env=self.env(),
+                               stdout=out, stderr=subprocess.STDOUT, timeout=timeout)
+            out.seek(0)
+            return p.returncode, out.read().decode("latin-1")
+
+    def windows_path(self, unix_path):
+        return "C:\\" + os.path.relpath(unix_path, self.drive_c).replace("/", "\\")
 
     def wait_idle(self):
         """Every process of the prefix has ended and the server has saved the
@@ -149,7 +169,7 @@ def check_installed(p, case, version, ini_bytes):
     folder = os.path.join(p.drive_c, program_files, "Korvanel", "Ostrel")
     expect(os.path.isdir(folder), f"no folder {folder}")
     present = set(os.listdir(folder))
-    expect(present == set(PROGRAMS) | {INI, "uninstall.exe"}, f"install folder holds {sorted(present)}")
+    expect(present == set(PROGRAMS) | {INI, UNINSTALLER}, f"install folder holds {sorted(present)}")
     for name, relative in PROGRAMS.items():
         same = open(os.path.join(folder, name), "rb").read() == \
             open(os.path.join(artefact.BUILD, relative), "rb").read()
@@ -171,7 +191,7 @@ def check_installed(p, case, version, ini_bytes):
     values = registry(p.prefix, key)
     expect(values is not None, f"no registration under HKLM\\{key}")
     windows_folder = f"C:\\{program_files}\\Korvanel\\Ostrel"
-    uninstaller = f'"{windows_folder}\\uninstall.exe"'
+    uninstaller = f'"{windows_folder}\\{UNINSTALLER}"'
     wanted = {"DisplayName": "Korvanel Ostrel", "Publisher": "Korvanel", "DisplayVersion": version,
               "InstallLocation": windows_folder, "UninstallString": uninstaller,
               "QuietUninstallString": uninstaller + " /S",
@@ -183,6 +203,133 @@ def check_installed(p, case, version, ini_bytes):
     size = values.get("EstimatedSize")
     expect(isinstance(size, int) and abs(size - kib) <= 8, f"EstimatedSize {size!r}, folder holds {kib} KiB")
     return folder
+
+
+# Windows' "done, but restart to finish" (3010), as a Linux exit status shows
+# it under Wine: its low eight bits.
+RESTART_NEEDED = 3010 & 0xFF
+
+
+class HeldKorwipe:
+    """The installed Korwipe.exe running, waiting at the question of -d:
+    its program file is in use, as when an administrator left it there."""
+
+    def __init__(self, p, folder):
+        from terminal import TerminalRun
+        held = os.path.join(p.scratch, "held")
+        os.makedirs(held, exist_ok=True)
+        open(os.path.join(held, "keep.txt"), "w").close()
+        for _ in range(2):  # Wine's console on a pty is now and then not ready
+            self.out = tempfile.TemporaryFile()
+            self.t = TerminalRun([wine.WINE, os.path.join(folder, "Korwipe.exe"), "-d", "held"],
+                                 cwd=p.scratch, env=p.env(), stdout=self.out)
+            end = time.time() + 60
+            while time.time() < end and self.t.proc.poll() is None and b"[y/n]" not in self.shown():
+                self.t._pump(0.2)
+            if b"[y/n]" in self.shown():
+                return
+            self.t.finish(10)
+        raise Failed(f"Korwipe.exe -d did not ask: {self.shown()!r}")
+
+    def shown(self):
+        self.out.seek(0)
+        return self.out.read()
+
+    def close(self):
+        self.t.send("n")
+        self.t.finish(60)
+        self.out.close()
+
+
+def registry_add(p, key, name, value):
+    """Sets a string value under HKLM with the prefix's own reg.exe (the view
+    of the prefix's architecture)."""
+    rc, out = p.run(["reg", "add", "HKLM\\" + key, "/v", name, "/d", value, "/f"])
+    expect(rc == 0, f"reg add: {out}")
+
+
+def conditions(p, case, installer, version):
+    """The installer and the uninstaller on a machine that is not clean."""
+    ini = open(os.path.join(artefact.BUILD, "setup", INI), "rb").read()
+    folder = os.path.join(p.drive_c, case["files"], "Korvanel", "Ostrel")
+
+    # A registration naming a drive that is gone: the default folder.
+    registry_add(p, case["key"], "InstallLocation", "Q:\\Gone\\Korvanel\\Ostrel")
+    rc, out = p.run([installer, "/S"])
+    expect(rc == 0, f"install over a stale InstallLocation: exit code {rc} {out!r}")
+    check_installed(p, case, version, ini)
+
+    # An upgrade while Korwipe.exe runs: the new file waits for the restart,
+    # and the exit code says a restart is needed.
+    korwipe = os.path.join(folder, "Korwipe.exe")
+    with open(korwipe, "ab") as f:
+        f.write(b"an earlier build")
+    earlier = open(korwipe, "rb").read()
+    held = HeldKorwipe(p, folder)
+    try:
+        rc, out = p.start([installer, "/S"])
+        expect(rc == RESTART_NEEDED, f"upgrade while Korwipe.exe runs: exit code {rc}, "
+                                     f"expected {RESTART_NEEDED} (restart needed) {out!r}")
+        expect(open(korwipe, "rb").read() == earlier, "the running Korwipe.exe was written over")
+    finally:
+        held.close()
+    p.wait_idle()
+    p.run(["wineboot", "-r"])
+    check_installed(p, case, version, ini)
+
+    # Removal while Korwipe.exe runs, by the uninstaller's own copy as its
+    # starter runs it (whose exit code the starter does not wait for): the
+    # file goes at the restart, and the exit code says so.
+    copy = os.path.join(p.scratch, "un.exe")
+    shutil.copy(os.path.join(folder, UNINSTALLER), copy)
+    held = HeldKorwipe(p, folder)
+    try:
+        # NSIS looks for " _?=" in the raw command line, unquoted: cmd passes
+        # its line on as it stands.
+        rc, out = p.start(["cmd", "/c", f"un.exe /S _?={p.windows_path(folder)}"])
+        expect(rc == RESTART_NEEDED, f"uninstall while Korwipe.exe runs: exit code {rc}, "
+                                     f"expected {RESTART_NEEDED} (restart needed) {out!r}")
+    finally:
+        held.close()
+    p.wait_idle()
+    os.remove(copy)
+    p.run(["wineboot", "-r"])
+    expect(not os.path.lexists(folder), f"left after the restart: {os.listdir(folder) if os.path.isdir(folder) else folder}")
+    expect(registry(p.prefix, case["key"]) is None, "still registered after uninstall")
+
+    # Into another product's folder, with a link planted in place of the
+    # company's ProgramData folder before the uninstall.
+    tools = os.path.join(p.drive_c, "Tools")
+    theirs = {"uninstall.exe": b"MZ their uninstaller", "tool.dat": os.urandom(200000)}
+    os.makedirs(tools)
+    for name, data in theirs.items():
+        with open(os.path.join(tools, name), "wb") as f:
+            f.write(data)
+    rc, out = p.run([installer, "/S", "/D=C:\\Tools"])
+    expect(rc == 0, f"install into C:\\Tools: exit code {rc} {out!r}")
+    for name, data in theirs.items():
+        expect(open(os.path.join(tools, name), "rb").read() == data, f"their {name} was changed")
+    ours = set(PROGRAMS) | {INI, UNINSTALLER}
+    kib = sum(os.path.getsize(os.path.join(tools, n)) for n in ours) // 1024
+    size = registry(p.prefix, case["key"]).get("EstimatedSize")
+    expect(isinstance(size, int) and abs(size - kib) <= 8, f"EstimatedSize {size!r}, our files are {kib} KiB")
+
+    company = os.path.join(p.drive_c, "ProgramData", "Korvanel")
+    victim = os.path.join(p.root, "victim")
+    os.makedirs(os.path.join(victim, "Ostrel"))
+    with open(os.path.join(victim, "Ostrel", "config.cfg"), "wb") as f:
+        f.write(b"\x05")
+    shutil.rmtree(company)
+    os.symlink(victim, company)
+    quiet = registry(p.prefix, case["key"])["QuietUninstallString"]
+    expect(quiet == f'"C:\\Tools\\{UNINSTALLER}" /S', f"QuietUninstallString {quiet!r}")
+    rc, out = p.run([os.path.join(tools, UNINSTALLER), "/S"])
+    expect(rc == 0, f"uninstall from C:\\Tools: exit code {rc} {out!r}")
+    p.run(["wineboot", "-r"])
+    left = set(os.listdir(tools)) if os.path.isdir(tools) else set()
+    expect(left == set(theirs), f"C:\\Tools holds {sorted(left)} after uninstall, expected only their files")
+    expect(os.path.isfile(os.path.join(victim, "Ostrel", "config.cfg")),
+           "the uninstaller deleted a file through the link planted at ProgramData\\Korvanel")
 
 
 def check_korwipe_erases(p, folder):
@@ -209,6 +356,11 @@ def main():
         installer = artefact.make(case["kind"], out)
         p = Prefix()
         p.wait_idle()
+        if case.get("conditions"):
+            conditions(p, case, installer, version)
+            print(f"{name}: {os.path.basename(installer)} over a stale registration, in use, "
+                  f"and beside another product's files")
+            return 0
         files_before = files_of(p.drive_c)
         ostrel = os.path.join(case["files"], "Korvanel", "Ostrel")
         if case["preseed"]:
@@ -216,8 +368,8 @@ def main():
             with open(os.path.join(p.drive_c, ostrel, INI), "wb") as f:
                 f.write(case["preseed"])
 
-        rc, _ = p.run([installer, "/S"])
-        expect(rc == 0, f"silent install: exit code {rc}")
+        rc, out = p.run([installer, "/S"])
+        expect(rc == 0, f"silent install: exit code {rc} {out!r}")
         first_ini = case["preseed"] or open(os.path.join(artefact.BUILD, "setup", INI), "rb").read()
         folder = check_installed(p, case, version, first_ini)
         check_korwipe_erases(p, folder)
@@ -228,8 +380,8 @@ def main():
             f.write(b"\x02")
         with open(os.path.join(folder, "presentation.exe"), "wb") as f:
             f.write(b"MZ an older build")
-        rc, _ = p.run([installer, "/S"])
-        expect(rc == 0, f"second install: exit code {rc}")
+        rc, out = p.run([installer, "/S"])
+        expect(rc == 0, f"second install: exit code {rc} {out!r}")
         check_installed(p, case, version, b"\x02")
 
         if case["foreign"]:
@@ -239,8 +391,8 @@ def main():
         quiet = registry(p.prefix, case["key"])["QuietUninstallString"]
         m = re.fullmatch(r'"([^"]+)" (/S)', quiet)
         expect(m is not None, f"QuietUninstallString {quiet!r}")
-        rc, _ = p.run([m.group(1), m.group(2)])
-        expect(rc == 0, f"silent uninstall: exit code {rc}")
+        rc, out = p.run([m.group(1), m.group(2)])
+        expect(rc == 0, f"silent uninstall: exit code {rc} {out!r}")
         # NSIS runs its uninstaller from a copy in a folder of the temporary
         # folder, left for deletion at the next restart; restarting the
         # prefix deletes the copy. Wine's restart tries the folder before the
