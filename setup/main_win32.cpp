@@ -114,13 +114,13 @@ int wmain(int, wchar_t**, wchar_t**) {
   bool grantable = placeSetting();
 
   // The destination once more, from scratch, for the tool's parameter line.
-  // The tool resolves this path again, after the checks. It names what was
-  // placed: Korvanel and Ostrel now belong to Administrators with a
-  // protected list that gives Users read access only, and the application-
-  // data folder lets no user delete or rename what it holds, so no ordinary
-  // user can swap either folder or put a name into Ostrel. (Users may
-  // delete config.cfg once it is granted to them, but not put anything in
-  // its place.)
+  // The tool resolves this path again, after the checks, and it still
+  // names what was placed: Korvanel and Ostrel are now owned by
+  // Administrators, SYSTEM or TrustedInstaller, and only those may change
+  // them (Users may read), while the application-data folder lets no user
+  // delete or rename what it holds. So no ordinary user can swap either
+  // folder or put a name into Ostrel. (Users may delete config.cfg once it
+  // is granted to them, but not put anything in its place.)
   fetchCommonAppData(workPath);
   workPath.append(L"\\Korvanel\\Ostrel\\config.cfg");
   parameterLine.assign(L"\"");

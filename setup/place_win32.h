@@ -6,8 +6,8 @@
 // the next name relative to the handle of the folder before it, never
 // follows a link, checks that the handle holds the very entry of that name,
 // and acts through that handle (placement.h has the rules). Nothing is
-// resolved from a path again until the tool is started, and by then both
-// folders belong to Administrators with a protected access list.
+// resolved from a path again until the tool is started, and by then only
+// the trusted accounts own or may change either folder.
 #pragma once
 
 #include <windows.h>
