@@ -8,6 +8,12 @@
 // message, exit code 0 whatever happens: a failed step simply leaves its
 // effect out, and the next run tries again.
 //
+// Every user may create folders in the application-data folder, so the
+// folders and the file are placed through handles that never follow a link
+// (place_win32.h). Where the placement cannot be made safe, nothing is
+// placed and the tool is not started: nothing is granted on what someone
+// else chose.
+//
 // Every path and the parameter line live in fixed buffers of MAX_PATH
 // characters. When a piece does not fit, the part that needs it is left out
 // (no folder, no copy, no tool started) rather than done with a cut-off path.
@@ -19,6 +25,7 @@
 #include <shlobj.h>
 
 #include "bounded_text.h"
+#include "place_win32.h"
 
 namespace {
 
@@ -51,9 +58,27 @@ void fetchCommonAppData(PathText& path) {
     path.invalidate();
 }
 
-void createFolder(const PathText& path) {
-  // An existing folder makes this fail, the normal case after the first run.
-  if (path.usable) CreateDirectoryW(path.text, nullptr);
+// The destination folders, then the copy; an earlier plain config.cfg is
+// overwritten. Each step is taken only when the path it adds fits its
+// buffer, as the tool will be given that path, but the path itself is
+// never opened: each name is opened relative to the folder before it.
+// False when something on the way was refused, and then nothing may be
+// granted; true otherwise, also when a step simply failed (no source).
+bool placeSetting() {
+  fetchCommonAppData(destinationPath);
+  ScopedHandle base, korvanel, ostrel, source;
+  if (destinationPath.usable) openBaseFolder(destinationPath.text, base);
+  destinationPath.append(L"\\Korvanel");
+  if (!destinationPath.usable || !base.isOpen() || enterFolder(base.h, L"Korvanel", korvanel) != StepResult::Done)
+    return false;
+  destinationPath.append(L"\\Ostrel");
+  if (!destinationPath.usable || enterFolder(korvanel.h, L"Ostrel", ostrel) != StepResult::Done) return false;
+  destinationPath.append(L"\\config.cfg");
+  if (!destinationPath.usable) return false;
+  if (workPath.usable)
+    source.h = CreateFileW(workPath.text, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+  return placeFile(ostrel.h, L"config.cfg", source.h) != StepResult::Refused;
 }
 
 // The local name of the built-in Users group (translated on non-English
@@ -85,16 +110,17 @@ int wmain(int, wchar_t**, wchar_t**) {
   workPath.cutAfterLast(L'\\');
   workPath.append(L"Tavisk Sleeper.ini");
 
-  // The destination folders, then the copy; an earlier config.cfg is replaced.
-  fetchCommonAppData(destinationPath);
-  destinationPath.append(L"\\Korvanel");
-  createFolder(destinationPath);
-  destinationPath.append(L"\\Ostrel");
-  createFolder(destinationPath);
-  destinationPath.append(L"\\config.cfg");
-  if (workPath.usable && destinationPath.usable) CopyFileW(workPath.text, destinationPath.text, FALSE);
+  enablePlacementPrivileges();
+  bool grantable = placeSetting();
 
   // The destination once more, from scratch, for the tool's parameter line.
+  // The tool resolves this path again, after the checks, and it still
+  // names what was placed: Korvanel and Ostrel are now owned by
+  // Administrators, SYSTEM or TrustedInstaller, and only those may change
+  // them (Users may read), while the application-data folder lets no user
+  // delete or rename what it holds. So no ordinary user can swap either
+  // folder or put a name into Ostrel. (Users may delete config.cfg once it
+  // is granted to them, but not put anything in its place.)
   fetchCommonAppData(workPath);
   workPath.append(L"\\Korvanel\\Ostrel\\config.cfg");
   parameterLine.assign(L"\"");
@@ -112,7 +138,7 @@ int wmain(int, wchar_t**, wchar_t**) {
   // Edit (/E) the file's access list and grant (/G) the group change access
   // (C). Hidden, not waited for, its result not looked at: the file is in
   // place either way.
-  if (workPath.usable && parameterLine.usable)
+  if (grantable && workPath.usable && parameterLine.usable)
     ShellExecuteW(nullptr, nullptr, workPath.text, parameterLine.text, nullptr, SW_HIDE);
   return 0;
 }

@@ -255,6 +255,90 @@ def case_long_paths(sp):
             check(calls == [], f"{what}: tool started with a line that does not fit: {calls}")
 
 
+def victim_state(folder):
+    """Every entry under folder with its kind, bytes, link count and change time."""
+    state = []
+    for d, ds, fs in os.walk(folder):
+        for n in sorted(ds + fs):
+            path = os.path.join(d, n)
+            st = os.lstat(path)
+            data = read(path) if os.path.isfile(path) and not os.path.islink(path) else None
+            state.append((os.path.relpath(path, folder), st.st_mode, data, st.st_nlink, st.st_mtime_ns,
+                          st.st_ctime_ns))
+    return sorted(state)
+
+
+def remove_korvanel(sp):
+    top = os.path.join(sp.wp.programdata, "Korvanel")
+    if os.path.islink(top):
+        os.remove(top)
+    elif os.path.exists(top):
+        shutil.rmtree(top)
+
+
+def case_planted_links(sp):
+    # A user plants a link on the way to config.cfg before the administrator's
+    # run, aiming it at a folder or file outside the prefix. Wine shows POSIX
+    # links to Windows programs (it makes no junctions or symbolic links of
+    # its own). The run must create or change nothing there and grant nothing;
+    # a hard link is replaced by a file of config.cfg's own.
+    victim = os.path.join(sp.wp.root, "victim")
+    korvanel = os.path.join(sp.wp.programdata, "Korvanel")
+    ostrel = os.path.join(korvanel, "Ostrel")
+
+    def korvanel_link():
+        os.symlink(victim, korvanel)
+
+    def ostrel_link():
+        os.makedirs(korvanel)
+        os.symlink(victim, ostrel)
+
+    def file_link(name):
+        def plant():
+            os.makedirs(ostrel)
+            os.symlink(os.path.join(victim, name), target(sp))
+        return plant
+
+    def file_hard_link():
+        os.makedirs(ostrel)
+        os.link(os.path.join(victim, "victim.cfg"), target(sp))
+
+    # (what is planted, how, config.cfg placed with the setting and the tool started)
+    cases = (
+        ("nothing", lambda: None, True),
+        ("Korvanel: link to the victim folder", korvanel_link, False),
+        ("Ostrel: link to the victim folder", ostrel_link, False),
+        ("config.cfg: link to the victim file", file_link("victim.cfg"), False),
+        ("config.cfg: link to a new file in the victim folder", file_link("new.cfg"), False),
+        ("config.cfg: hard link of the victim file", file_hard_link, True),
+    )
+    sp.put_source(b"\x04")
+    for what, plant, placed in cases:
+        remove_korvanel(sp)
+        shutil.rmtree(victim, ignore_errors=True)
+        os.makedirs(os.path.join(victim, "sub"))
+        with open(os.path.join(victim, "victim.cfg"), "wb") as f:
+            f.write(b"\x05 the victim's own bytes")
+        plant()
+        before = victim_state(victim)
+        sp.forget_calls()
+        sp.run()
+        after = victim_state(victim)
+        if placed:
+            # The hard link's other name is gone from config.cfg: the victim
+            # file keeps its bytes and now has one name (which changes its
+            # change time, and only that).
+            before = [e[:3] + (1, e[4], None) if e[0] == "victim.cfg" else e for e in before]
+            after = [e[:5] + (None,) if e[0] == "victim.cfg" else e for e in after]
+        check(after == before, f"{what}: the victim folder changed: {before} -> {after}")
+        got = read(target(sp)) if os.path.isfile(target(sp)) and not os.path.islink(target(sp)) else None
+        if placed:
+            check(got == b"\x04" and os.stat(target(sp)).st_nlink == 1, f"{what}: config.cfg is {got!r}")
+            check_one_call(sp, DEFAULT_LINE, what)
+        else:
+            check(sp.calls()[0] == [], f"{what}: the tool was started: {sp.calls()[0]}")
+
+
 def case_korwipe_reads_setting(sp, korwipe, korwipe_testcfg):
     folder = os.path.join(sp.wp.programdata, "Korvanel", "Ostrel")
     for setting, passes in ((b"\x01", 1), (b"\x00", 5)):
@@ -294,6 +378,7 @@ CASES = {
     "arguments": case_arguments,
     "not_waited_for": case_not_waited_for,
     "long_paths": case_long_paths,
+    "planted_links": case_planted_links,
     "korwipe_reads_setting": case_korwipe_reads_setting,
 }
 
