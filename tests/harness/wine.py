@@ -101,6 +101,7 @@ class Result:
 # entries in the home folder, no PulseAudio client.
 DLL_OVERRIDES = "mscoree,mshtml=;winemenubuilder.exe=d;winepulse.drv=d"
 MARLETT = "/usr/share/wine/fonts/marlett.ttf"
+PREFIX_LOG = "wine-prefixes.log"
 
 
 def overrides(base, more):
@@ -131,6 +132,18 @@ def _env(prefix, extra=None):
         env.update(extra)
     env["WINEDLLOVERRIDES"] = overrides(DLL_OVERRIDES, (extra or {}).get("WINEDLLOVERRIDES"))
     return env
+
+
+def note_prefix(prefix):
+    """Adds the prefix's server name (server-DEV-INODE, as wineserver names
+    its socket folder after the prefix folder) to PREFIX_LOG in the build
+    folder, when there is one, so that leftovers.py can tell this run's server folders from
+    those of anyone else using Wine on the machine."""
+    log = os.path.join(os.environ.get("KOR_BUILD_DIR") or ".", PREFIX_LOG)
+    if os.path.exists(log):  # made by leftovers.py snapshot, in the build that checks
+        st = os.stat(prefix)
+        with open(log, "a") as f:
+            f.write(f"server-{st.st_dev:x}-{st.st_ino:x}\n")
 
 
 def link_fonts(prefix):
@@ -168,6 +181,7 @@ def make_template(path):
     shutil.rmtree(path, ignore_errors=True)
     shutil.rmtree(server_tmpdir(path), ignore_errors=True)
     os.makedirs(path)
+    note_prefix(path)
     _boot(path)
     if prefix_arch(path) != ARCH:
         raise SystemExit(f"a {ARCH} Wine prefix could not be created in {path} "
@@ -200,6 +214,8 @@ class WinePrefix:
             link_fonts(self.prefix)
         else:
             os.makedirs(self.prefix)
+        note_prefix(self.prefix)
+        if not template:
             _boot(self.prefix)
 
     def __enter__(self):
