@@ -1,9 +1,9 @@
 #!/bin/sh
 # Installs what the build and the tests need on a Debian machine (as root).
 # Quick and silent when everything is there already. On a fresh Debian 12 it
-# says what it will install, then shows apt's progress a line per tenth:
-# about 500 packages, some 650 MB to download and 3 GB on disk, one and a
-# half to three minutes on 2 cores with a fast mirror.
+# says what it will install and what that takes (about 500 packages, some
+# 650 MB to download and 3 GB on disk, one and a half to three minutes on 2
+# cores with a fast mirror), then shows apt's progress a line per tenth.
 #
 # 32-bit Wine (wine32:i386, for the tests of the shipped 32-bit programs) is
 # added only where the kernel runs 32-bit programs: a tiny 32-bit program is
@@ -54,11 +54,12 @@ apt_progress() {
 # apt-get install with its progress shown; the exit status is apt-get's.
 apt_install() {
   status=$(mktemp)
-  { DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q --no-install-recommends "$@" 2>&1
-    echo $? > "$status"; } | apt_progress
+  { got=0
+    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q --no-install-recommends "$@" 2>&1 || got=$?
+    echo "$got" > "$status"; } | apt_progress
   rc=$(cat "$status")
   rm -f "$status"
-  return "$rc"
+  return "${rc:-1}"
 }
 
 installed() {
