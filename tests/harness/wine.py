@@ -56,11 +56,40 @@ def unavailable():
     return _why_not[0]
 
 
+# The 96-byte ELF32 i386 program of scripts/setup.sh that exits with 42.
+PROBE32 = bytes.fromhex(
+    "7f454c46010101000000000000000000020003000100000054800408340000000000000000000000"
+    "34002000010000000000000001000000000000000080040800800408600000006000000005000000"
+    "00100000bb2a000000b801000000cd80")
+
+
+def kernel_runs_32bit():
+    """Whether the kernel starts a 32-bit program (written beside the build,
+    since /tmp may be mounted noexec)."""
+    folder = os.environ.get("KOR_BUILD_DIR") or tempfile.gettempdir()
+    try:
+        fd, path = tempfile.mkstemp(prefix="probe32.", dir=folder)
+    except OSError:
+        return None
+    try:
+        with os.fdopen(fd, "wb") as f:
+            f.write(PROBE32)
+        os.chmod(path, 0o755)
+        return subprocess.run([path], stderr=subprocess.DEVNULL, timeout=30).returncode == 42
+    except (OSError, subprocess.TimeoutExpired):
+        return False
+    finally:
+        os.remove(path)
+
+
 def _probe():
     bits = "32-bit" if ARCH == "win32" else "64-bit"
     package = "wine32:i386" if ARCH == "win32" else "wine64"
     if not os.path.exists(WINE):
-        return f"{bits} Wine is not installed here: no loader {WINE} (package {package})"
+        why = f"{bits} Wine is not installed here: no loader {WINE} (package {package})"
+        if ARCH == "win32" and kernel_runs_32bit() is False:
+            why += "; this kernel does not run 32-bit programs, so scripts/setup.sh leaves it out"
+        return why
     try:
         p = subprocess.run([WINE, "--version"], stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
                            timeout=60)
