@@ -31,9 +31,21 @@ fi
 if [ -n "$DISPLAY" ]; then
   echo "== presentation: playing in a window (right-click for Restart and Exit)"
   prefix=${DEMO_WINEPREFIX:-$root/build/demo-wineprefix}
-  mkdir -p "$prefix"
-  WINEPREFIX=$prefix WINEDEBUG=-all WINEARCH=win64 WINEDLLOVERRIDES="mscoree,mshtml=" \
-    /usr/lib/wine/wine64 "$exe"
+  mkdir -p "$prefix" "$prefix.tmp"
+  # As the tests run Wine (tests/harness/wine.py): the server's folder beside
+  # the prefix, no menu entries or PulseAudio state in the home folder, and
+  # the symbol font of the caption buttons.
+  export WINEPREFIX="$prefix" WINEDEBUG=-all WINEARCH=win64 TMPDIR="$prefix.tmp" \
+    WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d;winepulse.drv=d"
+  /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1 || true
+  fonts=$prefix/drive_c/windows/Fonts
+  if [ -f /usr/share/wine/fonts/marlett.ttf ] && [ -d "$fonts" ] && [ ! -e "$fonts/marlett.ttf" ]; then
+    ln -s /usr/share/wine/fonts/marlett.ttf "$fonts/marlett.ttf"
+  fi
+  /usr/lib/wine/wine64 "$exe" || true
+  /usr/lib/wine/wineserver -k 2>/dev/null || true
+  /usr/lib/wine/wineserver -w 2>/dev/null || true
+  rm -rf "$prefix.tmp"
   exit 0
 fi
 

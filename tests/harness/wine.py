@@ -15,6 +15,18 @@ from nothing takes several seconds, so one template prefix is made per ctest
 run (the "wineprefix" fixture) and every test copies it. A prefix's wineserver
 is shut down when the test is done with it; other prefixes are left alone.
 
+Nothing is left outside the prefix's folder: the server's socket folder
+(Debian's wineserver makes TMPDIR/wine-XXXXXX and names it in the prefix's
+"wineserver" file) goes to a folder beside the prefix, removed with it; the
+menu builder (~/.config/menus, ~/.local/share/applications, ...) and the
+PulseAudio driver (~/.config/pulse, /tmp/pulse-*) are turned off, so Wine
+falls back to its ALSA driver, which finds no device here and plays nothing.
+
+Wine draws caption buttons with the Marlett symbol font. Debian's fonts-wine
+has it in /usr/share/wine/fonts, where this Wine does not look, so every
+prefix links it into its own C:\windows\Fonts; without it the buttons come out
+as the letters 0, 1 and r.
+
 Used as a library (`with WinePrefix() as wp: wp.run(...)`) and as a command
 (`wine.py make-template DIR`, `wine.py remove-template DIR`).
 """
@@ -44,11 +56,40 @@ def unavailable():
     return _why_not[0]
 
 
+# The 96-byte ELF32 i386 program of scripts/setup.sh that exits with 42.
+PROBE32 = bytes.fromhex(
+    "7f454c46010101000000000000000000020003000100000054800408340000000000000000000000"
+    "34002000010000000000000001000000000000000080040800800408600000006000000005000000"
+    "00100000bb2a000000b801000000cd80")
+
+
+def kernel_runs_32bit():
+    """Whether the kernel starts a 32-bit program (written beside the build,
+    since /tmp may be mounted noexec)."""
+    folder = os.environ.get("KOR_BUILD_DIR") or tempfile.gettempdir()
+    try:
+        fd, path = tempfile.mkstemp(prefix="probe32.", dir=folder)
+    except OSError:
+        return None
+    try:
+        with os.fdopen(fd, "wb") as f:
+            f.write(PROBE32)
+        os.chmod(path, 0o755)
+        return subprocess.run([path], stderr=subprocess.DEVNULL, timeout=30).returncode == 42
+    except (OSError, subprocess.TimeoutExpired):
+        return False
+    finally:
+        os.remove(path)
+
+
 def _probe():
     bits = "32-bit" if ARCH == "win32" else "64-bit"
     package = "wine32:i386" if ARCH == "win32" else "wine64"
     if not os.path.exists(WINE):
-        return f"{bits} Wine is not installed here: no loader {WINE} (package {package})"
+        why = f"{bits} Wine is not installed here: no loader {WINE} (package {package})"
+        if ARCH == "win32" and kernel_runs_32bit() is False:
+            why += "; this kernel does not run 32-bit programs, so scripts/setup.sh leaves it out"
+        return why
     try:
         p = subprocess.run([WINE, "--version"], stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
                            timeout=60)
@@ -85,22 +126,69 @@ class Result:
         return f"Result(rc={self.rc}, out={self.out!r}, err={self.err[-500:]!r})"
 
 
+# No Mono or Gecko installers (the programs under test need neither), no menu
+# entries in the home folder, no PulseAudio client.
+DLL_OVERRIDES = "mscoree,mshtml=;winemenubuilder.exe=d;winepulse.drv=d"
+MARLETT = "/usr/share/wine/fonts/marlett.ttf"
+PREFIX_LOG = "wine-prefixes.log"
+
+
+def overrides(base, more):
+    """WINEDLLOVERRIDES of base with the entries of more added; an entry of
+    more replaces the one of base for the same modules."""
+    entries = {}
+    for text in (base, more):
+        for entry in filter(None, (text or "").split(";")):
+            modules, _, mode = entry.partition("=")
+            entries[modules] = mode
+    return ";".join(f"{modules}={mode}" for modules, mode in entries.items())
+
+
+def server_tmpdir(prefix):
+    """Where the prefix's wineserver keeps its socket folder: beside the
+    prefix, so that it goes when the prefix's folder goes."""
+    return prefix.rstrip("/") + ".tmp"
+
+
 def _env(prefix, extra=None):
     env = dict(os.environ)
     env["WINEPREFIX"] = prefix
     env["WINEDEBUG"] = "-all"
     env["WINEARCH"] = ARCH
-    # No Mono or Gecko installers: the programs under test need neither.
-    env["WINEDLLOVERRIDES"] = "mscoree,mshtml="
+    env["TMPDIR"] = server_tmpdir(prefix)
+    os.makedirs(env["TMPDIR"], exist_ok=True)
     if extra:
         env.update(extra)
+    env["WINEDLLOVERRIDES"] = overrides(DLL_OVERRIDES, (extra or {}).get("WINEDLLOVERRIDES"))
     return env
+
+
+def note_prefix(prefix):
+    """Adds the prefix's server name (server-DEV-INODE, as wineserver names
+    its socket folder after the prefix folder) to PREFIX_LOG in the build
+    folder, when there is one, so that leftovers.py can tell this run's server folders from
+    those of anyone else using Wine on the machine."""
+    log = os.path.join(os.environ.get("KOR_BUILD_DIR") or ".", PREFIX_LOG)
+    if os.path.exists(log):  # made by leftovers.py snapshot, in the build that checks
+        st = os.stat(prefix)
+        with open(log, "a") as f:
+            f.write(f"server-{st.st_dev:x}-{st.st_ino:x}\n")
+
+
+def link_fonts(prefix):
+    """Links the caption buttons' symbol font into the prefix, where Wine
+    finds it (when fonts-wine is installed)."""
+    fonts = os.path.join(prefix, "drive_c", "windows", "Fonts")
+    target = os.path.join(fonts, "marlett.ttf")
+    if os.path.exists(MARLETT) and os.path.isdir(fonts) and not os.path.lexists(target):
+        os.symlink(MARLETT, target)
 
 
 def _boot(prefix):
     subprocess.run([WINE, "wineboot", "-i"], env=_env(prefix), stdout=subprocess.DEVNULL,
                    stderr=subprocess.DEVNULL, timeout=240, check=False)
     subprocess.run([WINESERVER, "-w"], env=_env(prefix), timeout=240, check=False)
+    link_fonts(prefix)
 
 
 def prefix_arch(path):
@@ -120,7 +208,9 @@ def make_template(path):
     if os.path.exists(os.path.join(path, "system.reg")) and prefix_arch(path) == ARCH:
         return
     shutil.rmtree(path, ignore_errors=True)
+    shutil.rmtree(server_tmpdir(path), ignore_errors=True)
     os.makedirs(path)
+    note_prefix(path)
     _boot(path)
     if prefix_arch(path) != ARCH:
         raise SystemExit(f"a {ARCH} Wine prefix could not be created in {path} "
@@ -130,7 +220,10 @@ def make_template(path):
 def remove_template(path):
     subprocess.run([WINESERVER, "-k"], env=_env(path), stdout=subprocess.DEVNULL,
                    stderr=subprocess.DEVNULL, timeout=60, check=False)
+    subprocess.run([WINESERVER, "-w"], env=_env(path), stdout=subprocess.DEVNULL,
+                   stderr=subprocess.DEVNULL, timeout=60, check=False)
     shutil.rmtree(path, ignore_errors=True)
+    shutil.rmtree(server_tmpdir(path), ignore_errors=True)
 
 
 class WinePrefix:
@@ -147,8 +240,11 @@ class WinePrefix:
             make_template(template)
         if template:
             shutil.copytree(template, self.prefix, symlinks=True)
+            link_fonts(self.prefix)
         else:
             os.makedirs(self.prefix)
+        note_prefix(self.prefix)
+        if not template:
             _boot(self.prefix)
 
     def __enter__(self):

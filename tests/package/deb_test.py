@@ -186,7 +186,9 @@ def main():
     installed = False
     try:
         deb = artefact.make("deb", work)
-        r = run(["lintian", "--fail-on", "error", deb])
+        # lintian leaves its ELF cache (mldbm-elf-*) in TMPDIR: keep it in work.
+        r = subprocess.run(["lintian", "--fail-on", "error", deb], capture_output=True, text=True,
+                           env=dict(ENV, TMPDIR=work))
         print(r.stdout, end="")
         expect(r.returncode == 0, f"lintian reports errors: {r.stdout}{r.stderr}")
         check_chroot(deb, work, acl_supported(work))

@@ -338,6 +338,100 @@ def window_geometry(s):
     return (left, top, right, bottom), (full_w, full_h)
 
 
+def caption_close_ink(shot, client):
+    """The glyph of the window's close button as a set of (x, y) ink pixels,
+    or None when no button was found. A caption button is a block of the
+    face colour (the commonest neutral light grey of the title bar above the
+    client area) of button size, 10 to 40 pixels each way; the close button
+    is the rightmost. Its ink is every pixel inside the block clearly darker
+    than the face."""
+    left, top, right, _ = client
+    x0, y0 = max(0, right - 120), max(0, top - 40)
+    width, height = min(right, shot.width) - x0, top - y0
+    if width <= 0 or height <= 0:
+        return None
+    grey = []
+    counts = {}
+    for j in range(height):
+        r, g, b = shot.row(x0, y0 + j, width)
+        line = [(r[i] + g[i] + b[i]) // 3 if r[i] == g[i] == b[i] else -1 for i in range(width)]
+        for v in line:
+            if v >= 192:
+                counts[v] = counts.get(v, 0) + 1
+        grey.append(line)
+    if not counts:
+        return None
+    face = max(counts, key=counts.get)
+    seen = set()
+    best = None
+    for j in range(height):
+        for i in range(width):
+            if grey[j][i] != face or (i, j) in seen:
+                continue
+            block, todo = [], [(i, j)]
+            seen.add((i, j))
+            while todo:
+                x, y = todo.pop()
+                block.append((x, y))
+                for n in ((x + 1, y), (x - 1, y), (x, y + 1), (x, y - 1)):
+                    if 0 <= n[0] < width and 0 <= n[1] < height and n not in seen \
+                            and grey[n[1]][n[0]] == face:
+                        seen.add(n)
+                        todo.append(n)
+            bx0, bx1 = min(x for x, _ in block), max(x for x, _ in block)
+            by0, by1 = min(y for _, y in block), max(y for _, y in block)
+            if 10 <= bx1 - bx0 + 1 <= 40 and 10 <= by1 - by0 + 1 <= 40 and (best is None or bx1 > best[2]):
+                best = (bx0, by0, bx1, by1)
+    if best is None:
+        return None
+    bx0, by0, bx1, by1 = best
+    return {(x, y) for y in range(by0, by1 + 1) for x in range(bx0, bx1 + 1)
+            if 0 <= grey[y][x] < face - 80 or (grey[y][x] < 0 and sum(shot.pixel(x0 + x, y0 + y)) < 3 * (face - 80))}
+
+
+def glyph_problem(ink):
+    """None when the ink is the close button's X, else what is wrong. An X
+    is symmetric about its box's vertical and horizontal middle lines, lies
+    on both diagonals of its box and leaves the middle of its sides open; the
+    letter r that Wine draws without
+    its symbol font is none of these."""
+    if ink is None or len(ink) < 6:
+        return "no close button glyph found in the title bar"
+    xs = [x for x, _ in ink]
+    ys = [y for _, y in ink]
+    x0, y0, x1, y1 = min(xs), min(ys), max(xs), max(ys)
+    mirrored_lr = sum((x0 + x1 - x, y) in ink for x, y in ink) / len(ink)
+    mirrored_tb = sum((x, y0 + y1 - y) in ink for x, y in ink) / len(ink)
+    steps = max(x1 - x0, y1 - y0, 1)
+
+    def on_diagonal(flip):
+        hits = 0
+        for k in range(steps + 1):
+            x = x0 + round(k * (x1 - x0) / steps)
+            y = y0 + round(k * (y1 - y0) / steps)
+            if flip:
+                y = y0 + y1 - y
+            hits += any((x + dx, y + dy) in ink for dx in (-1, 0, 1) for dy in (-1, 0, 1))
+        return hits / (steps + 1)
+
+    # An X leaves the middle of each side of its box open; a bar or a block does not.
+    open_sides = ((x0 + x1) // 2, y0) not in ink and (x0, (y0 + y1) // 2) not in ink
+    if mirrored_lr < 0.8 or mirrored_tb < 0.8 or on_diagonal(False) < 0.9 or on_diagonal(True) < 0.9 \
+            or not open_sides:
+        return (f"the close button shows no X (a letter, as Wine draws it without the Marlett font?): "
+                f"{len(ink)} ink pixels in {x1 - x0 + 1} x {y1 - y0 + 1}, mirrored left-right "
+                f"{mirrored_lr:.0%}, top-bottom {mirrored_tb:.0%}")
+    return None
+
+
+def check_caption_glyph(s, client):
+    """The title bar's close button is drawn as Windows draws it: an X glyph."""
+    problem = glyph_problem(caption_close_ink(s.shot(), client))
+    if problem:
+        s.fail("caption-glyph", problem)
+    print("close button drawn as an X glyph")
+
+
 def check_common_controls(s):
     """The program's manifest, of its own architecture, brought the common
     controls 6 of that architecture (x86 in a win32 prefix, amd64 in a win64
@@ -531,6 +625,7 @@ def play(s, refs):
     start(s)
     client, full_size = window_geometry(s)
     check_common_controls(s)
+    check_caption_glyph(s, client)
     left, top, right, bottom = client
     ticks = make_references(s, refs, full_size)
     brush = Brush(os.path.join(refs, "brush.ppm"))
