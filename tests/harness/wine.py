@@ -82,7 +82,9 @@ def kernel_runs_32bit():
         os.remove(path)
 
 
-def _probe():
+def _probe(loader=None, arch=None):
+    """Why loader (this test's by default) cannot run programs of arch, or None."""
+    WINE, ARCH = loader or globals()["WINE"], arch or globals()["ARCH"]
     bits = "32-bit" if ARCH == "win32" else "64-bit"
     package = "wine32:i386" if ARCH == "win32" else "wine64"
     if not os.path.exists(WINE):
@@ -104,9 +106,10 @@ def _probe():
     return None
 
 
-def skip_unless_available():
-    """Ends the process with SKIP_EXIT and the reason when Wine cannot run here."""
-    why = unavailable()
+def skip_unless_available(loader=None, arch=None):
+    """Ends the process with SKIP_EXIT and the reason when Wine cannot run
+    here (this test's loader, or the one given for programs of arch)."""
+    why = _probe(loader, arch) if loader else unavailable()
     if why:
         print("SKIP:", why, flush=True)
         sys.exit(SKIP_EXIT)

@@ -67,21 +67,6 @@ def expect(condition, message):
         raise Failed(message)
 
 
-def skip_unless_32bit_runs():
-    """Exits with ctest's skip code, saying why, where 32-bit Wine cannot run."""
-    if not os.path.exists(WINE32):
-        print(f"SKIP: no 32-bit Wine loader {WINE32} (wine32:i386 is not installed)")
-        sys.exit(artefact.SKIP)
-    try:
-        r = subprocess.run([WINE32, "--version"], capture_output=True, timeout=60)
-        runs = r.returncode == 0
-    except OSError:
-        runs = False
-    if not runs:
-        print(f"SKIP: this kernel does not run 32-bit programs ({WINE32} cannot start)")
-        sys.exit(artefact.SKIP)
-
-
 class Prefix:
     """A private prefix (WinePrefix: a copy of the run's template), of the
     architecture and with the loader that ctest set for this test."""
@@ -348,7 +333,7 @@ def main():
         raise SystemExit(f"{name} needs a {case['arch']} prefix; this test was given {wine.ARCH}")
     # A 32-bit installer needs 32-bit Wine, in a 64-bit prefix too.
     if case["kind"] == "setup32":
-        skip_unless_32bit_runs()
+        wine.skip_unless_available(WINE32, "win32")
     version = artefact.project_version()
     out = tempfile.mkdtemp(prefix="kor-pkg-out-")
     p = None
