@@ -335,10 +335,10 @@ def main():
     if case["kind"] == "setup32":
         wine.skip_unless_available(WINE32, "win32")
     version = artefact.project_version()
-    out = tempfile.mkdtemp(prefix="kor-pkg-out-")
+    made = tempfile.mkdtemp(prefix="kor-pkg-out-")
     p = None
     try:
-        installer = artefact.make(case["kind"], out)
+        installer = artefact.make(case["kind"], made)
         p = Prefix()
         p.wait_idle()
         if case.get("conditions"):
@@ -404,7 +404,7 @@ def main():
     finally:
         if p:
             p.close()
-        shutil.rmtree(out, ignore_errors=True)
+        shutil.rmtree(made, ignore_errors=True)
 
 
 sys.exit(main())
