@@ -98,9 +98,6 @@ class Prefix:
             out.seek(0)
             return p.returncode, out.read().decode("latin-1")
 
-    def windows_path(self, unix_path):
-        return "C:\\" + os.path.relpath(unix_path, self.drive_c).replace("/", "\\")
-
     def wait_idle(self):
         """Every process of the prefix has ended and the server has saved the
         registry (it does so when it exits)."""
@@ -184,9 +181,7 @@ def check_installed(p, case, version, ini_bytes):
               "IniPlaced": 0 if case["preseed"] else 1}
     for name, want in wanted.items():
         expect(values.get(name) == want, f"registration {name} is {values.get(name)!r}, expected {want!r}")
-    kib = sum(os.path.getsize(os.path.join(folder, n)) for n in present) // 1024
-    size = values.get("EstimatedSize")
-    expect(isinstance(size, int) and abs(size - kib) <= 8, f"EstimatedSize {size!r}, folder holds {kib} KiB")
+    check_size(values, folder, present)
     return folder
 
 
@@ -271,7 +266,7 @@ def conditions(p, case, installer, version):
     try:
         # NSIS looks for " _?=" in the raw command line, unquoted: cmd passes
         # its line on as it stands.
-        rc, out = p.start(["cmd", "/c", f"un.exe /S _?={p.windows_path(folder)}"])
+        rc, out = p.start(["cmd", "/c", f"un.exe /S _?=C:\\{case['files']}\\Korvanel\\Ostrel"])
         expect(rc == RESTART_NEEDED, f"uninstall while Korwipe.exe runs: exit code {rc}, "
                                      f"expected {RESTART_NEEDED} (restart needed) {out!r}")
     finally:
@@ -294,10 +289,7 @@ def conditions(p, case, installer, version):
     expect(rc == 0, f"install into C:\\Tools: exit code {rc} {out!r}")
     for name, data in theirs.items():
         expect(open(os.path.join(tools, name), "rb").read() == data, f"their {name} was changed")
-    ours = set(PROGRAMS) | {INI, UNINSTALLER}
-    kib = sum(os.path.getsize(os.path.join(tools, n)) for n in ours) // 1024
-    size = registry(p.prefix, case["key"]).get("EstimatedSize")
-    expect(isinstance(size, int) and abs(size - kib) <= 8, f"EstimatedSize {size!r}, our files are {kib} KiB")
+    check_size(registry(p.prefix, case["key"]), tools, set(PROGRAMS) | {INI, UNINSTALLER})
 
     company = os.path.join(p.drive_c, "ProgramData", "Korvanel")
     victim = os.path.join(p.root, "victim")
@@ -315,6 +307,13 @@ def conditions(p, case, installer, version):
     expect(left == set(theirs), f"C:\\Tools holds {sorted(left)} after uninstall, expected only their files")
     expect(os.path.isfile(os.path.join(victim, "Ostrel", "config.cfg")),
            "the uninstaller deleted a file through the link planted at ProgramData\\Korvanel")
+
+
+def check_size(values, folder, ours):
+    """The registration's EstimatedSize is that of our files in folder."""
+    kib = sum(os.path.getsize(os.path.join(folder, n)) for n in ours) // 1024
+    size = values.get("EstimatedSize")
+    expect(isinstance(size, int) and abs(size - kib) <= 8, f"EstimatedSize {size!r}, our files are {kib} KiB")
 
 
 def check_korwipe_erases(p, folder):
