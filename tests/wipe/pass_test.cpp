@@ -8,6 +8,7 @@
 #include "open_named.h"
 #include "os.h"
 #include "random.h"
+#include "scratch_path.h"
 
 namespace {
 std::vector<unsigned char> readAll(const std::string& path) {
@@ -31,7 +32,7 @@ TEST(WritePass, WritesTheStreamOverEverySegment) {
   } cases[] = {{0, "empty"}, {1000, "one partial segment"}, {kSegmentSize, "exactly one segment"},
                {kSegmentSize + 3, "one segment and a partial one"}};
   for (const Case& c : cases) {
-    std::string path = testing::TempDir() + "/kor_pass_case.bin";
+    std::string path = scratchPath("pass_case.bin");
     {
       FILE* f = std::fopen(path.c_str(), "wb");
       ASSERT_NE(f, nullptr);

@@ -7,6 +7,7 @@
 #include "open_named.h"
 #include "os.h"
 #include "residue.h"
+#include "scratch_path.h"
 
 TEST(Residue, FileSystemTypes) {
   struct Case {
@@ -154,7 +155,7 @@ TEST(Residue, WarningLine) {
 // (tmpfs): no reason either way. Blocks that do move are shown on a real
 // file system by the forensic test (a reflinked copy on xfs).
 TEST(Residue, WatchOnThisMachine) {
-  std::string path = testing::TempDir() + "/kor_residue.bin";
+  std::string path = scratchPath("residue.bin");
   std::vector<unsigned char> data(256 * 1024, 0x5A);
   FILE* out = std::fopen(path.c_str(), "wb");
   ASSERT_NE(out, nullptr);

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "erase.h"
+#include "scratch_path.h"
 #include "settings.h"
 
 TEST(Settings, FirstByteRules) {
@@ -15,7 +16,6 @@ TEST(Settings, FirstByteRules) {
 }
 
 TEST(Settings, ReadsOnlyTheFirstByteOfTheFile) {
-  std::string dir = testing::TempDir();
   struct Case {
     const char* name;
     std::string content;  // "<none>": no file at all
@@ -28,7 +28,7 @@ TEST(Settings, ReadsOnlyTheFirstByteOfTheFile) {
       {"text", "3 passes please", '3'},
   };
   for (const Case& c : cases) {
-    std::string path = dir + "/kor_settings_case.cfg";
+    std::string path = scratchPath("settings_case.cfg");
     std::remove(path.c_str());
     if (c.content != "<none>") {
       FILE* f = std::fopen(path.c_str(), "wb");
