@@ -38,7 +38,8 @@ runs32bit() {
 # note on apt-utils (not installed on a minimal system) is dropped.
 apt_progress() {
   awk '
-    / newly installed/ { total = $0; sub(/ newly installed.*/, "", total); sub(/.* /, "", total); print "  " $0; fflush(); next }
+    # "N upgraded, M newly installed, ...": both are fetched and set up.
+    / upgraded, .* newly installed/ { split($0, w, " "); total = w[1] + w[3]; print "  " $0; fflush(); next }
     /^Need to get|^After this operation/ { print "  " $0; fflush(); next }
     /^Get:/ { got++; step("downloaded", got); next }
     /^Setting up / { set++; step("set up", set); next }
