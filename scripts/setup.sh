@@ -6,8 +6,8 @@
 # cores with a fast mirror), then shows apt's progress a line per tenth.
 #
 # 32-bit Wine (wine32:i386, for the tests of the shipped 32-bit programs) is
-# added only where the kernel runs 32-bit programs: a tiny 32-bit program is
-# written and started to find out, since the kernel's version does not tell.
+# added only where the kernel runs 32-bit programs (scripts/runs32bit.sh
+# starts a tiny 32-bit program to find out).
 set -e
 pkgs="cmake make g++ clang libclang-rt-14-dev python3 libgtest-dev libgmock-dev libbenchmark-dev
       libfreetype-dev libpng-dev fonts-dejavu-core tmux coreutils
@@ -18,20 +18,6 @@ pkgs="cmake make g++ clang libclang-rt-14-dev python3 libgtest-dev libgmock-dev 
 
 SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO=sudo
-
-# Runs a 96-byte ELF32 i386 program that exits with 42 (mov ebx,42; mov eax,1;
-# int 0x80). Succeeds only when the kernel started it.
-runs32bit() {
-  # In the checkout's build folder: /tmp may be mounted noexec.
-  mkdir -p build
-  probe=$(mktemp build/probe32.XXXXXX)
-  printf '\177\105\114\106\001\001\001\000\000\000\000\000\000\000\000\000\002\000\003\000\001\000\000\000\124\200\004\010\064\000\000\000\000\000\000\000\000\000\000\000\064\000\040\000\001\000\000\000\000\000\000\000\001\000\000\000\000\000\000\000\000\200\004\010\000\200\004\010\140\000\000\000\140\000\000\000\005\000\000\000\000\020\000\000\273\052\000\000\000\270\001\000\000\000\315\200' > "$probe"
-  chmod +x "$probe"
-  rc=0
-  "$probe" 2>/dev/null || rc=$?
-  rm -f "$probe"
-  [ "$rc" -eq 42 ]
-}
 
 # apt-get's output, a line per tenth of the packages fetched and set up,
 # with its own lines on the sizes and anything that went wrong. The debconf
@@ -75,7 +61,7 @@ for p in $pkgs; do
 done
 
 need_i386=""
-if runs32bit; then
+if scripts/runs32bit.sh build; then
   installed wine32:i386 || need_i386=yes
 else
   echo "setup: this kernel does not run 32-bit programs: 32-bit Wine is left out"

@@ -62,8 +62,9 @@ void fetchCommonAppData(PathText& path) {
 // overwritten. Each step is taken only when the path it adds fits its
 // buffer, as the tool will be given that path, but the path itself is
 // never opened: each name is opened relative to the folder before it.
-// False when something on the way was refused, and then nothing may be
-// granted; true otherwise, also when a step simply failed (no source).
+// False when either folder was refused or could not be had, and then
+// nothing may be granted; true once both are safe, also when the copy
+// simply failed (no source).
 bool placeSetting() {
   fetchCommonAppData(destinationPath);
   ScopedHandle base, korvanel, ostrel, source;

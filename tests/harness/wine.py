@@ -56,30 +56,18 @@ def unavailable():
     return _why_not[0]
 
 
-# The 96-byte ELF32 i386 program of scripts/setup.sh that exits with 42.
-PROBE32 = bytes.fromhex(
-    "7f454c46010101000000000000000000020003000100000054800408340000000000000000000000"
-    "34002000010000000000000001000000000000000080040800800408600000006000000005000000"
-    "00100000bb2a000000b801000000cd80")
-
-
 def kernel_runs_32bit():
-    """Whether the kernel starts a 32-bit program (written beside the build,
-    since /tmp may be mounted noexec)."""
+    """Whether the kernel starts a 32-bit program, as scripts/setup.sh finds
+    out (scripts/runs32bit.sh, its probe written beside the build); None
+    when that cannot be told."""
+    source = os.environ.get("KOR_SOURCE_DIR") or os.path.join(os.path.dirname(__file__), "..", "..")
     folder = os.environ.get("KOR_BUILD_DIR") or tempfile.gettempdir()
     try:
-        fd, path = tempfile.mkstemp(prefix="probe32.", dir=folder)
-    except OSError:
-        return None
-    try:
-        with os.fdopen(fd, "wb") as f:
-            f.write(PROBE32)
-        os.chmod(path, 0o755)
-        return subprocess.run([path], stderr=subprocess.DEVNULL, timeout=30).returncode == 42
+        rc = subprocess.run(["sh", os.path.join(source, "scripts", "runs32bit.sh"), folder],
+                            stderr=subprocess.DEVNULL, timeout=30).returncode
     except (OSError, subprocess.TimeoutExpired):
-        return False
-    finally:
-        os.remove(path)
+        return None
+    return None if rc == 2 else rc == 0
 
 
 def _probe(loader=None, arch=None):
