@@ -269,17 +269,34 @@ class WinePrefix:
                            timeout=timeout)
         return Result(p.returncode, p.stdout.decode("latin-1"), p.stderr.decode("latin-1"))
 
+    def hold(self):
+        """Keeps the prefix's Wine session (its server and Wine's own system
+        services) up until close, started by a program that waits for
+        nothing. The services start once, now, with that program's standard
+        streams: a fault report of theirs (Wine's services crash now and then
+        as they start) then never lands on the standard error of a program
+        under test. wait_idle would wait for the holder: not for use with it."""
+        quiet = dict(cwd=self.scratch, env=self.env(), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self._holder = subprocess.Popen([WINE, "cmd", "/c", "pause"], stdin=subprocess.PIPE, **quiet)
+        # Whichever of the two starts the services, they get no stream of a
+        # test's; the second returns once the session is up.
+        subprocess.run([WINE, "cmd", "/c", "exit"], stdin=subprocess.DEVNULL, timeout=120, **quiet)
+
     def wait_idle(self, timeout=60):
         """Waits until every process of this prefix has ended."""
         subprocess.run([WINESERVER, "-w"], env=self.env(), timeout=timeout, check=False)
 
     def close(self):
+        holder = getattr(self, "_holder", None)  # hold's program
         # Wait until the server has really gone: a new prefix may get this
         # folder's inode number, and with it this server's socket folder.
         subprocess.run([WINESERVER, "-k"], env=self.env(), stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL, timeout=60, check=False)
         subprocess.run([WINESERVER, "-w"], env=self.env(), stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL, timeout=60, check=False)
+        if holder:  # killed with the rest of the prefix's programs
+            holder.stdin.close()
+            holder.wait(timeout=60)
         # The server may take a moment to let go of the prefix's files.
         for _ in range(20):
             try:
