@@ -26,21 +26,17 @@ Needs root, loop devices, and each file system's mkfs tool; without them the
 test, or that file system, is skipped with a message (exit 77 when nothing
 could be measured).
 """
-import collections
-import contextlib
 import os
 import re
 import secrets
 import shutil
 import subprocess
-import sys
 import tempfile
-import time
 
-from wipetest import PROMPT_ONE, Checks, answer, native_env, programs
+import forensic_images
+from forensic_images import MIB, Unavailable, scan, skip, tool
+from wipetest import PROMPT_ONE, Checks, answer, native_env, programs, without_device_warning
 
-SKIP = 77
-MIB = 1 << 20
 SIZES = [1, 100, 1023, 3000, 5119, 9000, MIB, 20 * MIB + 12345]
 IMAGE_SIZE = 320 * MIB
 # label, mkfs command (the image is appended), mount options
@@ -65,59 +61,13 @@ HEADINGS = {"rm": "rm", "shred": "shred -u -n 1", "single": "Korwipe NAME", "pat
 ALONE_SIZE = 3000
 MARKER = re.compile(rb"<KorRes[a-z][0-9][0-9a-f]{6}>")  # 16 bytes, no zero byte
 NAME = re.compile(rb"korres-[a-z]+-[0-9]\.dat")
-WARNING = re.compile(r"warning: [^\r\n]*")
+WARNING = re.compile(r"warning: (?!the old contents of files erased on )[^\r\n]*")
 
 shipped, testcfg = programs()
 
 
-def skip(message):
-    print("SKIP:", message)
-    sys.exit(SKIP)
-
-
-def tool(argv, **kw):
-    # A hung mkfs or mount ends in an exception, so the clean-up still runs.
-    return subprocess.run(argv, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-                          timeout=120, **kw)
-
-
-class Unavailable(Exception):
-    pass
-
-
-@contextlib.contextmanager
 def mounted(image, mkfs, options, mnt):
-    """Makes the file system in image and mounts it on mnt through a loop
-    device of our own. On every way out the mount and the device go; the
-    image stays for the search."""
-    with open(image, "wb") as f:
-        f.truncate(IMAGE_SIZE)
-    p = tool(mkfs + [image])
-    if p.returncode != 0:
-        raise Unavailable(f"{' '.join(mkfs)} failed: {p.stderr.decode(errors='replace').strip()}")
-    device = None
-    is_mounted = False
-    try:
-        p = tool(["losetup", "--find", "--show", image])
-        if p.returncode != 0:
-            raise Unavailable(f"no loop device: {p.stderr.decode(errors='replace').strip()}")
-        device = p.stdout.decode().strip()
-        os.makedirs(mnt, exist_ok=True)
-        p = tool(["mount"] + (["-o", options] if options else []) + [device, mnt])
-        if p.returncode != 0:
-            raise Unavailable(f"mount failed: {p.stderr.decode(errors='replace').strip()}")
-        is_mounted = True
-        yield mnt
-    finally:
-        if is_mounted:
-            for _ in range(20):
-                if tool(["umount", mnt]).returncode == 0:
-                    break
-                time.sleep(0.25)
-            else:
-                tool(["umount", "-l", mnt])
-        if device:
-            tool(["losetup", "-d", device])
+    return forensic_images.mounted(image, mkfs, options, mnt, IMAGE_SIZE)
 
 
 def make_files(work, way, sizes):
@@ -172,31 +122,6 @@ def erase(way, work, files, c, case):
     return screen.decode("latin-1")
 
 
-def scan(image):
-    """Counts every marker and every file name in the image, streamed in
-    chunks that overlap by more than the longest match."""
-    markers, names = collections.Counter(), collections.Counter()
-    overlap = 64
-    with open(image, "rb") as f:
-        tail = b""
-        while True:
-            data = f.read(8 * MIB)
-            if not data:
-                break
-            chunk = tail + data
-            # A match that ends inside the tail was whole in the previous chunk.
-            if b"<KorRes" in chunk:
-                for m in MARKER.finditer(chunk):
-                    if m.end() > len(tail):
-                        markers[m.group()] += 1
-            if b"korres-" in chunk:
-                for m in NAME.finditer(chunk):
-                    if m.end() > len(tail):
-                        names[m.group()] += 1
-            tail = chunk[-overlap:]
-    return markers, names
-
-
 def measure(root, fs, mkfs, options, way, c, sizes=SIZES):
     """One image: make, fill, erase, unmount, search. Returns (markers left,
     names left) over the files."""
@@ -210,7 +135,7 @@ def measure(root, fs, mkfs, options, way, c, sizes=SIZES):
             err = erase(way, work, files, c, case)
             left = sorted(os.path.relpath(os.path.join(d, n), work) for d, ds, fs_ in os.walk(work) for n in ds + fs_)
             c.eq(f"{case}: nothing left in the folder", left, [])
-        markers, names = scan(image)
+        markers, names = scan(image, [MARKER, NAME])
     finally:
         if os.path.exists(image):
             os.remove(image)
@@ -224,7 +149,8 @@ def measure(root, fs, mkfs, options, way, c, sizes=SIZES):
              sorted(f"warning: the old contents of {rel} may remain on the disk ({reason})"
                     for rel, _, _ in files) if reason else [])
         if way != "tree":
-            c.eq(f"{case}: nothing else on standard error", err, "".join(w + "\n" for w in found))
+            c.eq(f"{case}: nothing else on standard error", without_device_warning(err),
+                 "".join(w + "\n" for w in found))
         if not warnings or (fs in IN_PLACE and way != "alone"):
             c.eq(f"{case}: markers left per file", [x for x in counted if x[1]], [])
     elif way == "rm" and fs in IN_PLACE:
@@ -251,6 +177,7 @@ def reflinked_copy(root, c):
                 return
             os.sync()
             rc, out, err = run_korwipe(["original.dat"], work)
+            err = without_device_warning(err)
             c.eq("xfs reflinked copy: exit code, output, warning", (rc, out, err),
                  (0, "done.\n", f"warning: the old contents of original.dat may remain on the disk ({MOVED})\n"))
             with open(os.path.join(work, "copy.dat"), "rb") as f:
@@ -277,8 +204,9 @@ def btrfs_no_copy_on_write(root, c):
                 return
             files = make_files(work, "nocow", [3000, MIB])
             rc, out, err = run_korwipe(["korres-nocow-*.dat"], work)
+            err = without_device_warning(err)
             c.eq("btrfs, chattr +C: exit code, output, standard error", (rc, out, err), (0, "done.\n", ""))
-        markers, _ = scan(image)
+        markers = scan(image, [MARKER])[0]
         c.eq("btrfs, chattr +C: markers left per file", [(rel, markers[m]) for rel, m, _ in files if markers[m]], [])
     except Unavailable as e:
         print("btrfs without copy-on-write not measured:", e)

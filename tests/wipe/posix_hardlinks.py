@@ -8,7 +8,8 @@ import os
 import re
 import subprocess
 
-from wipetest import ERASED, PROMPT_ONE, Checks, Scratch, answer, native_env, programs, snapshot
+from wipetest import (ERASED, PROMPT_ONE, Checks, Scratch, answer, native_env, programs, snapshot,
+                      without_device_warning)
 
 shipped, testcfg = programs()
 c = Checks()
@@ -27,7 +28,7 @@ def run(args, cwd):
         return r.rc, r.lines, re.findall(r"warning: [^\r\n]*", screen.decode("latin-1"))
     p = subprocess.run([testcfg] + args, cwd=cwd, env=native_env(), stdin=subprocess.DEVNULL,
                        stdout=subprocess.PIPE, stderr=subprocess.PIPE, start_new_session=True, timeout=120)
-    return p.returncode, p.stdout.decode("latin-1").splitlines(), p.stderr.decode("latin-1").splitlines()
+    return p.returncode, p.stdout.decode("latin-1").splitlines(), without_device_warning(p.stderr.decode("latin-1")).splitlines()
 
 
 # case, hard links (name to erase: its other name), plain files, arguments,
