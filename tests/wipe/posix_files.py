@@ -23,8 +23,9 @@ def erase(s, size, setting):
         env["KORWIPE_TEST_CONFIG"] = s.p("config.cfg")
     os.makedirs(s.p("work"), exist_ok=True)
     path = s.p("work", "f.bin")
+    # Zeros written, not a hole: a hole holds nothing and is not overwritten.
     with open(path, "wb") as f:
-        f.truncate(size)
+        f.write(bytes(size))
     r = run_native(testcfg, ["f.bin"], s.p("work"), env)
     gone = not os.path.exists(path)
     return r, snapshots(snap), gone

@@ -42,16 +42,17 @@ with Scratch() as s:
     want = Stream(2031, 12, 31, 23, 59, 58).take(500 * 5)
     c.eq("second clock", (r.rc, b"".join(snaps) == want), (0, True))
 
-    # Over 4 GiB (sparse, so it costs no disk until written): one pass, the
-    # whole length; the copy of its last 64 KiB must hold written bytes, not
-    # the hole's zeros. A length kept in 32 bits, signed or not, would have
-    # stopped after the first 12345 bytes.
+    # Over 4 GiB, a hole but for its last 64 KiB of zeros (a hole is not
+    # overwritten, so the disk holds only those): one pass; the copy of the
+    # last 64 KiB must hold written bytes, not the zeros. A length kept in
+    # 32 bits, signed or not, would have stopped after the first 12345 bytes.
     for n in os.listdir(snap):
         os.remove(os.path.join(snap, n))
     big = s.p("work", "big.bin")
     size = 2 ** 32 + 12345
     with open(big, "wb") as f:
-        f.truncate(size)
+        f.seek(size - 65536)
+        f.write(bytes(65536))
     with open(s.p("config.cfg"), "wb") as f:
         f.write(b"\x01")
     env = {"KORWIPE_TEST_CONFIG": s.p("config.cfg"), "KORWIPE_TEST_SNAPSHOT": snap,

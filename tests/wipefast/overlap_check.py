@@ -5,7 +5,8 @@ pass, at both ends and around every MiB (lane and segment boundaries).
 usage: overlap_check.py posix KORWIPE_TESTCFG
        overlap_check.py wine KORWIPE_TESTCFG_EXE
 
-posix also makes a write fail part-way (a file size limit): the error names
+posix also erases a sparse file (only its data is written, each byte with
+its place in the stream; the holes stay holes) and makes a write fail part-way (a file size limit): the error names
 the segment, and the next file continues the stream exactly where the
 literal tool would have, as if the segment after the failed one had never
 been made."""
@@ -34,8 +35,10 @@ def check(case, cond, detail=""):
 
 
 def make(path, size):
+    # Written, not a hole: only data is overwritten.
     with open(path, "wb") as f:
-        f.truncate(size)
+        for at in range(0, size, MIB):
+            f.write(b"\x5a" * min(MIB, size - at))
 
 
 def snapshots(folder):
@@ -111,6 +114,35 @@ try:
         os.remove(p)
 
     if mode == "posix":
+        # A sparse file: only its runs of data are written, each byte with
+        # its place in the stream as if the holes had been written too, and
+        # the holes stay holes (they read as zeros in every pass's copy).
+        # The runs straddle a segment boundary, lie inside a segment and at
+        # the very end; the first segment is a hole from start to end.
+        length = 3 * SEG + 777
+        runs = [(SEG - 100 * 1024, 200 * 1024), (2 * SEG + 5 * MIB, 64 * 1024), (3 * SEG, 777)]
+        holes = [(0, MIB), (SEG + 100 * 1024, MIB), (2 * SEG + 5 * MIB + 64 * 1024, MIB)]
+        with open(os.path.join(work, "sparse.bin"), "wb") as f:
+            f.truncate(length)
+            for at, n in runs:
+                f.seek(at)
+                f.write(b"\x5a" * n)
+        rc, out = run(["sparse.bin"], work, env, 2)
+        check("sparse: exit code and output", (rc, out) == (0, "done.\n"), f"rc {rc} output {out!r}")
+        snaps = snapshots(snap)
+        check("sparse: one copy per pass", len(snaps) == 2, f"{len(snaps)}")
+        for i, p in enumerate(snaps):
+            with open(p, "rb") as f:
+                for at, n in runs:
+                    f.seek(at)
+                    got = f.read(n)
+                    check(f"sparse pass {i + 1}: run at {at} holds the stream at its place",
+                          got == sw.take(SEED, i * length + at, n), f"got {got[:8].hex()}")
+                for at, n in holes:
+                    f.seek(at)
+                    check(f"sparse pass {i + 1}: hole at {at} left a hole", f.read(n) == bytes(n))
+            os.remove(p)
+
         # Writes stop at 20 MiB: segment 0 is written, segment 1 fails after
         # 4 MiB. Setting 1. The small file erased after it continues the
         # stream at 32 MiB, the end of the failed segment; readdir decides
