@@ -27,3 +27,16 @@
 // path, or openPath not under the mount point.
 bool overlayLowerPaths(const std::string& mountInfo, unsigned mountId, const std::string& openPath,
                        std::vector<std::string>& lowerRoots, std::string& inside);
+
+struct OsFile;
+
+// Reasons, as printed inside the warning's parentheses.
+extern const char* const kReasonLowerLayer;       // a lower layer holds the file's original
+extern const char* const kReasonMaybeLowerLayer;  // the layers cannot be looked at
+
+// Linux: the reason for open file f, which lies on an overlay: one of the
+// two above, or null when no lower layer holds a regular file at its path
+// (a file made in the upper layer). Reads /proc/self/fdinfo, the link of
+// /proc/self/fd and /proc/self/mountinfo, and looks the path up (lstat,
+// no link followed) in each lower layer.
+const char* overlayReasonForFile(OsFile& f);
