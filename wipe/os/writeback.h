@@ -21,6 +21,7 @@ struct OsFile;
 // waiting. False when the system reports an error already.
 bool writebackStart(OsFile& f, uint64_t offset, size_t n);
 
-// Waits until that range is on the disk, then lets the cache drop it. False
-// when the system reports that the range could not be written.
-bool writebackFinish(OsFile& f, uint64_t offset, size_t n);
+// Waits until [offset, offset + n) is on the disk, then lets the cache drop
+// it. False when the system reports that the range could not be written. The
+// range may span holes of a sparse file (many GiB): nothing waits there.
+bool writebackFinish(OsFile& f, uint64_t offset, uint64_t n);

@@ -5,4 +5,4 @@
 
 bool writebackStart(OsFile&, uint64_t, size_t) { return true; }
 
-bool writebackFinish(OsFile&, uint64_t, size_t) { return true; }
+bool writebackFinish(OsFile&, uint64_t, uint64_t) { return true; }
