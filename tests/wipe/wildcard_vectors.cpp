@@ -2,7 +2,7 @@
 
 #include <fstream>
 
-#include "winmatch.h"
+#include "wipe/names/winmatch.h"
 
 std::u16string vectorText(const std::string& field) {
   if (field == "(empty)") return u"";

@@ -12,8 +12,8 @@
 #include <string>
 
 #include "wildcard_vectors.h"
-#include "winmatch.h"
-#include "wintext.h"
+#include "wipe/names/winmatch.h"
+#include "wipe/names/wintext.h"
 
 static std::string narrow(const std::u16string& s, UINT codePage, bool* lossy) {
   BOOL usedDefault = FALSE;

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "wildcard_vectors.h"
-#include "winmatch.h"
+#include "wipe/names/winmatch.h"
 
 // UTF-8 source text to UTF-16 for the cases below.
 static std::u16string u16(const char* utf8) { return vectorText(utf8); }

@@ -1,8 +1,8 @@
-#include "winmatch.h"
+#include "wipe/names/winmatch.h"
 
 #include <vector>
 
-#include "wintext.h"
+#include "wipe/names/wintext.h"
 
 bool translateSearchPattern(const std::u16string& typed, bool verbatimPath, std::u16string& expression) {
   expression.clear();
