@@ -10,12 +10,12 @@
 #include <utility>
 #include <vector>
 
-#include "data_plan.h"
-#include "erase.h"
 #include "open_named.h"
-#include "os.h"
-#include "random.h"
 #include "scratch_path.h"
+#include "wipe/erase/data_plan.h"
+#include "wipe/erase/erase.h"
+#include "wipe/os/os.h"
+#include "wipe/random/random.h"
 
 namespace {
 constexpr uint64_t K = 1024, M = 1024 * 1024, S = kSegmentSize;

@@ -144,7 +144,8 @@ def device_mapper_case(root, c):
             table = f"0 {96 * MIB // 512} linear {loop} 0"
             p = tool(["dmsetup", "create", name, "--table", table])
             if p.returncode != 0:
-                print(f"device-mapper over a loop device: not measured ({p.stderr.decode().strip()})")
+                reason = (p.stderr.decode(errors="replace").strip().splitlines() or ["dmsetup failed"])[0]
+                print(f"device-mapper over a loop device: not measured ({reason})")
                 return
             try:
                 mapped = f"/dev/mapper/{name}"

@@ -12,13 +12,13 @@
 #include <utility>
 #include <vector>
 
-#include "devtree.h"
-#include "medium.h"
 #include "open_named.h"
-#include "os.h"
-#include "report.h"
 #include "scratch_path.h"
-#include "winstorage.h"
+#include "wipe/erase/medium.h"
+#include "wipe/erase/report.h"
+#include "wipe/os/devtree.h"
+#include "wipe/os/os.h"
+#include "wipe/os/winstorage.h"
 
 namespace {
 struct Tree {

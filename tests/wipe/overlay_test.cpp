@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "overlay.h"
+#include "wipe/erase/overlay.h"
 
 TEST(Overlay, LowerLayersFromMountInfo) {
   const std::string table =

@@ -1,12 +1,18 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "open_named.h"
 #include "scratch_path.h"
 #include "wipe/erase/erase.h"
+#include "wipe/erase/pass_writer.h"
 #include "wipe/os/os.h"
 #include "wipe/random/random.h"
 
@@ -54,6 +60,70 @@ TEST(WritePass, WritesTheStreamOverEverySegment) {
       ASSERT_EQ(got.size(), want.size()) << c.what << " pass " << pass;
       EXPECT_TRUE(got == want) << c.what << " pass " << pass << ": bytes differ from the stream";
     }
+    f.close();
+    std::remove(path.c_str());
+  }
+}
+
+// A sparse file: each pass writes only the runs the file holds as data, each
+// byte the one the stream has at its offset (as if the holes had been
+// written too), continues the stream from the pass before, and leaves the
+// holes holes: no block is added, the length stays.
+TEST(WritePass, WritesOnlyTheDataOfASparseFile) {
+  const uint64_t M = 1 << 20;
+  struct Case {
+    uint64_t length;
+    std::vector<std::pair<uint64_t, uint64_t>> runs;
+    const char* what;
+  } cases[] = {
+      {3 * kSegmentSize + 777, {{kSegmentSize - M / 4, M / 2}, {2 * kSegmentSize + 5 * M, 64 * 1024}},
+       "a run across a segment boundary, one inside a segment, a hole at the end"},
+      {kSegmentSize + 4096, {{0, 8192}, {kSegmentSize, 4096}}, "runs at both ends"},
+      {2 * M, {}, "holes only"},
+  };
+  for (const Case& c : cases) {
+    std::string path = scratchPath("pass_sparse.bin");
+    {
+      FILE* f = std::fopen(path.c_str(), "wb");
+      ASSERT_NE(f, nullptr);
+      std::vector<unsigned char> fill(M, 0x5A);
+      for (const auto& r : c.runs) {
+        ASSERT_EQ(std::fseek(f, (long)r.first, SEEK_SET), 0);
+        ASSERT_EQ(std::fwrite(fill.data(), 1, (size_t)r.second, f), r.second);
+      }
+      std::fclose(f);
+      ASSERT_EQ(truncate(path.c_str(), (off_t)c.length), 0);
+    }
+    struct stat before;
+    ASSERT_EQ(stat(path.c_str(), &before), 0);
+    if (c.runs.size() > 0 && (uint64_t)before.st_blocks * 512 >= c.length)
+      GTEST_SKIP() << "the scratch folder's file system keeps no holes";
+    wipeRandom.seed(6334, 18467, 41);
+    WipeRandom expected = wipeRandom;
+    std::vector<unsigned char> buf((size_t)std::min<uint64_t>(c.length, kSegmentSize));
+    std::vector<unsigned char> spare((size_t)kSegmentSize);
+    OsFile f;
+    OsDir dir;
+    ASSERT_EQ(openNamed(path, dir, f), OsOpenResult::Opened) << c.what;
+    for (int pass = 1; pass <= 2; ++pass) {
+      // The first pass on the overlapped path, the second in line.
+      unsigned char* overlap = pass == 1 ? spare.data() : nullptr;
+      ASSERT_EQ(writePassOverlapped(f, buf.data(), overlap, c.length, nullptr), Erased) << c.what;
+      std::vector<unsigned char> want((size_t)c.length);
+      expected.fill(want.data(), want.size());
+      std::vector<unsigned char> got = readAll(path);
+      ASSERT_EQ(got.size(), want.size()) << c.what;
+      std::vector<unsigned char> holes(want.size(), 0);
+      for (const auto& r : c.runs)
+        std::copy(want.begin() + r.first, want.begin() + r.first + r.second, holes.begin() + r.first);
+      EXPECT_TRUE(got == holes) << c.what << " pass " << pass << ": not the stream in the runs and zeros between";
+    }
+    struct stat after;
+    ASSERT_EQ(stat(path.c_str(), &after), 0);
+    EXPECT_EQ(after.st_blocks, before.st_blocks) << c.what << ": blocks added";
+    EXPECT_EQ(std::make_tuple(wipeRandom.s1, wipeRandom.s2, wipeRandom.s3),
+              std::make_tuple(expected.s1, expected.s2, expected.s3))
+        << c.what << ": the stream must move on by the whole length every pass";
     f.close();
     std::remove(path.c_str());
   }

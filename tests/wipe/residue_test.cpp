@@ -27,6 +27,16 @@ TEST(Residue, FileSystemTypes) {
       {0x01021994u, false, nullptr, "tmpfs"},
       {0x9123683Fu, false, nullptr, "btrfs plus one"},
       {0x34340000u, false, nullptr, "nilfs2 in the high half"},
+      {0x6969u, false, kReasonNetwork, "nfs"},
+      {0x517Bu, false, kReasonNetwork, "smb"},
+      {0xFF534D42u, false, kReasonNetwork, "cifs"},
+      {0xFE534D42u, false, kReasonNetwork, "smb2"},
+      {0x6B414653u, false, kReasonNetwork, "afs"},
+      {0x00C36400u, false, kReasonNetwork, "ceph"},
+      {0x01021997u, false, kReasonNetwork, "9p"},
+      {0x61756673u, false, kReasonUnion, "aufs"},
+      {kOverlayFileSystemType, false, nullptr, "overlay: decided by its layers"},
+      {0x65735546u, false, nullptr, "fuse: anything, local or not"},
   };
   for (const Case& c : cases) EXPECT_EQ(reasonForFileSystemType(c.type, c.noCopyOnWrite), c.want) << c.what;
 }
@@ -108,6 +118,7 @@ TEST(Residue, WindowsFiles) {
     uint32_t tag;
     const char* fs;
     std::string want;
+    bool remote = false;
   } cases[] = {
       {false, 0, "NTFS", ""},
       {false, 0, "FAT", ""},
@@ -133,10 +144,15 @@ TEST(Residue, WindowsFiles) {
       {false, 0x80000024, "NTFS", "file behind a file-system filter, reparse tag 0x80000024"},
       {true, 0x80000013, "NTFS", kReasonCompressed},
       {false, 0x80000013, "ReFS", "deduplicated file"},
+      // A remote volume: its server places the bytes, whatever it reports.
+      {false, 0, "NTFS", kReasonNetwork, true},
+      {true, 0x80000013, "ReFS", kReasonNetwork, true},
+      {false, 0, nullptr, kReasonNetwork, true},
   };
   for (const Case& c : cases)
-    EXPECT_EQ(reasonForWindowsFile(c.compressed, c.tag, c.fs), c.want)
-        << (c.fs ? c.fs : "(null)") << " " << c.compressed << " tag " << std::hex << c.tag;
+    EXPECT_EQ(reasonForWindowsFile(c.compressed, c.tag, c.fs, c.remote), c.want)
+        << (c.fs ? c.fs : "(null)") << " " << c.compressed << " tag " << std::hex << c.tag << " remote "
+        << c.remote;
 }
 
 TEST(Residue, WarningLine) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "wipe/erase/data_plan.h"
 #include "wipe/erase/erase.h"
 #include "wipe/erase/pass_writer.h"
 #include "wipe/erase/report.h"
@@ -132,14 +133,20 @@ static void runGroup(std::vector<Item*>& group) {
   std::vector<OsFile*> files;
   std::vector<size_t> which;
   std::unique_ptr<bool[]> ok(new bool[n]);
+  SegmentPlan plan;
   for (int pass = 0; pass < maxPasses; ++pass) {
     files.clear();
     which.clear();
     for (size_t k = 0; k < n; ++k) {
       PreparedFile& p = *group[k]->prepared;
       if (failed[k] || pass >= p.passes) continue;
-      at[k].fill(buf.get(), (size_t)p.length);
-      if (!osWriteAllAt(p.file, 0, buf.get(), (size_t)p.length)) {
+      // A batched file is one segment: its runs of data, each byte from its
+      // place in the file's stretch of the stream (holes are not written).
+      DataCursor cursor;
+      startDataCursor(cursor, p.file, p.length);
+      planSegment(cursor, 0, plan);
+      fillSegment(at[k], plan, buf.get());
+      if (!writeSegmentRuns(p.file, plan, buf.get())) {
         failed[k] = 1;
         activeTranscript = &group[k]->out;
         group[k]->status = writeFailed(0, nullptr);

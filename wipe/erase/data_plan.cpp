@@ -1,7 +1,7 @@
-#include "data_plan.h"
+#include "wipe/erase/data_plan.h"
 
-#include "erase.h"
-#include "random.h"
+#include "wipe/erase/erase.h"
+#include "wipe/random/random.h"
 
 uint64_t segmentCount(uint64_t length) { return length / kSegmentSize + (length % kSegmentSize != 0 ? 1 : 0); }
 

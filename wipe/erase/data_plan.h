@@ -20,7 +20,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "datarange.h"
+#include "wipe/os/datarange.h"
 
 struct OsFile;
 struct WipeRandom;

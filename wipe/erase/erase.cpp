@@ -3,6 +3,7 @@
 #include <memory>
 #include <new>
 
+#include "wipe/erase/medium.h"
 #include "wipe/erase/pass_writer.h"
 #include "wipe/erase/progress.h"
 #include "wipe/erase/report.h"
@@ -57,7 +58,15 @@ PrepareResult prepareFile(OsDir& dir, const OsEntry& e, const char* path, Prepar
   p.entry = e;
   p.path = path;
   p.passes = overwritePasses != 0 ? overwritePasses : passesForSize(p.length);
-  if (p.file.linkCount == 1) residueWatchStart(p.file, p.length, p.watch);
+  if (p.file.linkCount == 1) {
+    p.watch.length = p.length;
+    p.watch.volume = p.file.id.volume;
+    // The device is looked at the first time a run meets it, whether or not
+    // it is ever told of: a file that fails later must not keep the next
+    // file on the same device from the line.
+    if (p.length > 0) mediumNote(p.file);
+    residueWatchStart(p.file, p.length, p.watch);
+  }
   return {true, Erased};
 }
 

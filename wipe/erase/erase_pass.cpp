@@ -1,6 +1,7 @@
 #include <cstdio>
 #include <string>
 
+#include "wipe/erase/data_plan.h"
 #include "wipe/erase/erase.h"
 #include "wipe/erase/pass_writer.h"
 #include "wipe/erase/progress.h"
@@ -19,66 +20,83 @@ EraseStatus writeFailed(uint64_t segment, ProgressLine* progress) {
   return WriteFailed;
 }
 
-static size_t segmentBytes(uint64_t seg, uint64_t whole, uint64_t length) {
-  return seg < whole ? (size_t)kSegmentSize : (size_t)(length % kSegmentSize);
-}
-
 static void showProgress(ProgressLine* progress, uint64_t passBytes) {
   if (progress) progress->update(passBytes);
 }
 
-// One segment after the other: fill, write, fill, write.
+bool writeSegmentRuns(OsFile& f, const SegmentPlan& plan, const unsigned char* data) {
+  for (const DataPiece& p : plan.pieces) {
+    if (!osWriteAllAt(f, p.offset, data, p.length)) return false;
+    data += p.length;
+  }
+  return true;
+}
+
+// One segment after the other: plan, fill, write, plan, fill, write.
 static EraseStatus writeInLine(OsFile& f, unsigned char* buf, uint64_t length, uint64_t count,
                                ProgressLine* progress) {
-  uint64_t whole = length / kSegmentSize;
+  DataCursor cursor;
+  startDataCursor(cursor, f, length);
+  SegmentPlan plan;
   for (uint64_t seg = 0; seg < count; ++seg) {
-    size_t n = segmentBytes(seg, whole, length);
-    wipeRandom.fill(buf, n);
-    if (!osWriteAll(f, buf, n)) return writeFailed(seg, progress);
-    showProgress(progress, seg * kSegmentSize + n);
+    planSegment(cursor, seg, plan);
+    fillSegment(wipeRandom, plan, buf);
+    if (!writeSegmentRuns(f, plan, buf)) return writeFailed(seg, progress);
+    showProgress(progress, plan.start + plan.span);
   }
   return Erased;
 }
 
-// Segment k+1 is generated into the other buffer while segment k is written.
-// The writes, their order and sizes are those of writeInLine. When a write
-// fails the generator is put back to where it stood after the failed
-// segment, as if the next one had never been made: the stream that later
-// files receive does not depend on the overlap.
-static EraseStatus writeOverlapped(SegmentWriter& writer, unsigned char* const bufs[2], uint64_t length,
-                                   uint64_t count, ProgressLine* progress) {
-  uint64_t whole = length / kSegmentSize;
+// Segment k+1 is planned and generated into the other buffer while segment
+// k is written. The writes, their order and sizes are those of writeInLine.
+// When a write fails the generator is put back to where it stood after the
+// failed segment, as if the next one had never been made: the stream that
+// later files receive does not depend on the overlap. A segment that is a
+// hole from end to end is not handed over at all.
+static EraseStatus writeOverlapped(SegmentWriter& writer, unsigned char* const bufs[2], OsFile& f,
+                                   uint64_t length, uint64_t count, ProgressLine* progress) {
+  DataCursor cursor;
+  startDataCursor(cursor, f, length);
+  SegmentPlan plans[2];
+  bool inFlight = false;
+  uint64_t flying = 0;  // the segment in flight
   for (uint64_t seg = 0; seg < count; ++seg) {
-    size_t n = segmentBytes(seg, whole, length);
+    SegmentPlan& plan = plans[seg & 1];
     unsigned char* buf = bufs[seg & 1];
+    planSegment(cursor, seg, plan);
     WipeRandom beforeFill = wipeRandom;
-    wipeRandom.fill(buf, n);
-    if (seg > 0) {
+    fillSegment(wipeRandom, plan, buf);
+    if (inFlight) {
+      inFlight = false;
       if (!writer.wait()) {
         wipeRandom = beforeFill;
-        return writeFailed(seg - 1, progress);
+        return writeFailed(flying, progress);
       }
-      showProgress(progress, seg * kSegmentSize);
+      showProgress(progress, plan.start);
     }
-    writer.submit(buf, n);
+    if (plan.pieces.empty()) {
+      showProgress(progress, plan.start + plan.span);
+      continue;
+    }
+    writer.submit(buf, plan);
+    inFlight = true;
+    flying = seg;
   }
-  if (!writer.wait()) return writeFailed(count - 1, progress);
+  if (inFlight && !writer.wait()) return writeFailed(flying, progress);
   showProgress(progress, length);
   return Erased;
 }
 
 EraseStatus writePassOverlapped(OsFile& f, unsigned char* buf, unsigned char* spare, uint64_t length,
                                 ProgressLine* progress) {
-  // A pass that cannot start at offset 0 would write somewhere else than
-  // over the old contents.
-  if (!osSeekStart(f)) return writeFailed(0, progress);
-  uint64_t whole = length / kSegmentSize;
-  uint64_t count = whole + (length % kSegmentSize != 0 ? 1 : 0);
+  // Every write names its offset: the pass needs no file position, and the
+  // questions about holes (which move it) can be asked between writes.
+  uint64_t count = segmentCount(length);
   EraseStatus st = Erased;
   if (spare != nullptr && count >= 2) {
     SegmentWriter writer(f);
     unsigned char* const bufs[2] = {buf, spare};
-    st = writer.running ? writeOverlapped(writer, bufs, length, count, progress)
+    st = writer.running ? writeOverlapped(writer, bufs, f, length, count, progress)
                         : writeInLine(f, buf, length, count, progress);
   } else {
     st = writeInLine(f, buf, length, count, progress);

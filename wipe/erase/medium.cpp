@@ -1,9 +1,9 @@
-#include "medium.h"
+#include "wipe/erase/medium.h"
 
 #include <vector>
 
-#include "os.h"
-#include "report.h"
+#include "wipe/erase/report.h"
+#include "wipe/os/os.h"
 
 const char* const kMediumSolidState = "solid-state drive";
 const char* const kMediumRemovableFlash = "removable flash drive (USB stick or memory card)";

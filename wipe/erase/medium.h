@@ -21,7 +21,7 @@
 #include <cstdint>
 #include <string>
 
-#include "winstorage.h"
+#include "wipe/os/winstorage.h"
 
 struct OsFile;
 

@@ -3,8 +3,8 @@
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 
-#include "medium.h"
-#include "os.h"
+#include "wipe/erase/medium.h"
+#include "wipe/os/os.h"
 
 MediumFinding mediumOfFile(OsFile& f) {
   struct stat st;

@@ -15,8 +15,8 @@
 // met twice is not walked again.
 #include <vector>
 
-#include "devtree.h"
-#include "medium.h"
+#include "wipe/erase/medium.h"
+#include "wipe/os/devtree.h"
 
 namespace {
 constexpr int kMaxDepth = 16;

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "medium.h"
-#include "os.h"
-#include "winstorage.h"
+#include "wipe/erase/medium.h"
+#include "wipe/os/os.h"
+#include "wipe/os/winstorage.h"
 
 namespace {
 // Closes on every way out; not copyable.

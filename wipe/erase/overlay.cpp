@@ -1,4 +1,4 @@
-#include "overlay.h"
+#include "wipe/erase/overlay.h"
 
 namespace {
 // mountinfo writes space, tab, line end, backslash (and, inside option

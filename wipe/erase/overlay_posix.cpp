@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "os.h"
-#include "overlay.h"
+#include "wipe/erase/overlay.h"
+#include "wipe/os/os.h"
 
 const char* const kReasonLowerLayer = "overlay: its original stays in a lower layer";
 const char* const kReasonMaybeLowerLayer = "overlay: its original may stay in a lower layer";

@@ -7,6 +7,7 @@
 
 struct OsFile;
 struct ProgressLine;
+struct SegmentPlan;
 
 // writePass, plus: with a spare buffer of kSegmentSize bytes, the next
 // segment is generated while the previous one is written (null spare: one
@@ -14,6 +15,10 @@ struct ProgressLine;
 // flush and messages are exactly those of writePass.
 EraseStatus writePassOverlapped(OsFile& f, unsigned char* buf, unsigned char* spare, uint64_t length,
                                 ProgressLine* progress);
+
+// Writes plan's runs of data, whose bytes lie one after another in data,
+// each at its offset; false when a write fails.
+bool writeSegmentRuns(OsFile& f, const SegmentPlan& plan, const unsigned char* data);
 
 // Prints the write error line for segment (clearing the progress line first
 // when there is one) and returns WriteFailed.

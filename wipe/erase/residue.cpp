@@ -1,5 +1,6 @@
 #include "wipe/erase/residue.h"
 
+#include "wipe/erase/medium.h"
 #include "wipe/erase/report.h"
 
 #include <algorithm>
@@ -11,6 +12,8 @@ const char* const kReasonLogStructured = "log-structured file system";
 const char* const kReasonCompressed = "compressed file";
 const char* const kReasonBlocksMoved = "its blocks moved while it was overwritten";
 const char* const kReasonJournalledData = "copies in the file system's journal";
+const char* const kReasonNetwork = "network file system: the server decides where the bytes land";
+const char* const kReasonUnion = "union file system: its original may stay in a lower branch";
 
 const char* reasonForFileSystemType(uint32_t type, bool noCopyOnWrite) {
   // The magic numbers of statfs; written out here because the portable code
@@ -23,6 +26,18 @@ const char* reasonForFileSystemType(uint32_t type, bool noCopyOnWrite) {
       return kReasonCopyOnWrite;
     case 0x3434u:  // nilfs2
       return kReasonLogStructured;
+    case 0x6969u:      // nfs
+    case 0x517Bu:      // smb
+    case 0xFF534D42u:  // cifs
+    case 0xFE534D42u:  // smb2
+    case 0x5346414Fu:  // afs (OpenAFS)
+    case 0x6B414653u:  // afs (kernel)
+    case 0x00C36400u:  // ceph
+    case 0x01021997u:  // 9p
+    case 0x73757245u:  // coda
+      return kReasonNetwork;
+    case 0x61756673u:  // aufs
+      return kReasonUnion;
     default:
       return nullptr;
   }
@@ -127,7 +142,9 @@ static std::string reasonForReparseTag(uint32_t tag) {
   return other;
 }
 
-std::string reasonForWindowsFile(bool compressed, uint32_t reparseTag, const char* volumeFileSystem) {
+std::string reasonForWindowsFile(bool compressed, uint32_t reparseTag, const char* volumeFileSystem,
+                                 bool remote) {
+  if (remote) return kReasonNetwork;
   if (compressed) return kReasonCompressed;
   std::string byTag = reasonForReparseTag(reparseTag);
   if (!byTag.empty()) return byTag;
@@ -142,6 +159,7 @@ std::string reasonForWindowsFile(bool compressed, uint32_t reparseTag, const cha
 }
 
 void printResidueWarning(const char* path, const ResidueWatch& w) {
+  if (w.length > 0) printMediumWarning(w.volume);
   if (w.reason.empty()) return;
   reportWarning("warning: the old contents of %s may remain on the disk (%s)\n", path, w.reason.c_str());
 }

@@ -26,9 +26,18 @@ extern const char* const kReasonLogStructured;   // nilfs2
 extern const char* const kReasonCompressed;      // Windows compressed file
 extern const char* const kReasonBlocksMoved;     // extents differ before and after
 extern const char* const kReasonJournalledData;  // ext4 data=journal, or a file with chattr +j
+extern const char* const kReasonNetwork;         // NFS, SMB/CIFS, ...; on Windows any remote volume
+extern const char* const kReasonUnion;           // aufs: a lower branch may hold the original
+
+// Linux statfs type of an overlay mount: whether a lower layer holds the
+// file's original is asked of the layers themselves (overlay.h).
+constexpr uint32_t kOverlayFileSystemType = 0x794C7630u;
 
 // The file-system type of Linux statfs (f_type, a 32-bit magic number) that
-// writes elsewhere by design: its reason, or null for every other type.
+// writes elsewhere by design, or whose blocks are another machine's to
+// place (a network file system: the server's own file system may be
+// copy-on-write, snapshotted or deduplicated): its reason, or null for
+// every other type.
 // noCopyOnWrite is the file's own flag (chattr +C): btrfs then overwrites it
 // in place unless its blocks are shared, which the extents show, so btrfs
 // gives no reason by type for such a file.
@@ -67,14 +76,18 @@ bool blocksMoved(const std::vector<FileExtent>& before, const std::vector<FileEx
 // manager: overwriting it through the filter leaves those copies), or on a
 // volume whose file system (as the system names it) is not one known to
 // overwrite in place (NTFS, FAT, FAT32, exFAT); empty when there is none.
-// A null or empty name means the system could not tell: no reason.
-std::string reasonForWindowsFile(bool compressed, uint32_t reparseTag, const char* volumeFileSystem);
+// A null or empty name means the system could not tell: no reason. A file
+// on a remote volume (remote set) has the network's reason before any
+// other: the name its server reports says nothing of where its bytes go.
+std::string reasonForWindowsFile(bool compressed, uint32_t reparseTag, const char* volumeFileSystem,
+                                 bool remote);
 
 // Watches one file's erase: started once the file is open, ended after its
 // last pass. reason stays empty while nothing speaks against the overwrite.
 struct ResidueWatch {
   std::string reason;
   uint64_t length = 0;
+  uint64_t volume = 0;  // the file's device (OsFileId::volume), for the device's line (medium.h)
   bool haveExtents = false;  // before holds the extents taken at the start
   std::vector<FileExtent> before;
 };
@@ -86,5 +99,7 @@ void residueWatchEnd(OsFile& f, ResidueWatch& w);
 
 // Prints "warning: the old contents of PATH may remain on the disk (REASON)"
 // on standard error when the watch found a reason; nothing otherwise.
-// Standard output is flushed first, so that a combined output keeps order.
+// Before it, the first file of the run on a device that keeps old flash
+// pages brings that device's line (medium.h). Standard output is flushed
+// first, so that a combined output keeps order.
 void printResidueWarning(const char* path, const ResidueWatch& w);

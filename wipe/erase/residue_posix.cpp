@@ -1,4 +1,5 @@
-// Linux facts for residue.h: the file system's type (fstatfs), whether its
+// Linux facts for residue.h: the file system's type (fstatfs), on an overlay
+// whether a lower layer holds the original (overlay.h), whether its
 // data goes through the journal (the file's flags, the mount's options), and
 // the file's physical extents (the FIEMAP ioctl), taken twice per file,
 // before the first pass and after the last; never per segment.
@@ -15,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "wipe/erase/overlay.h"
 #include "wipe/erase/residue.h"
 #include "wipe/os/os.h"
 
@@ -111,6 +113,12 @@ void residueWatchStart(OsFile& f, uint64_t length, ResidueWatch& w) {
   if (knownType < 0 || typeDevice != device) {
     knownType = fstatfs(fd, &fs) == 0 ? (int64_t)(uint32_t)fs.f_type : -1;
     typeDevice = device;
+  }
+  if (knownType == kOverlayFileSystemType) {
+    if (const char* reason = overlayReasonForFile(f)) {
+      w.reason = reason;
+      return;
+    }
   }
   if (knownType >= 0) {
     if (const char* reason = reasonForFileSystemType((uint32_t)knownType, (flags & FS_NOCOW_FL) != 0)) {

@@ -2,35 +2,44 @@
 
 #include <system_error>
 
+#include "wipe/erase/data_plan.h"
 #include "wipe/os/os.h"
 #include "wipe/os/writeback.h"
 
-// Segments written but not yet waited for on their way to the disk.
-constexpr int kWritebackLag = 4;
+// Writes the segment's runs and starts each on its way to the disk. A
+// write-back error counts as a failed write of this segment: it is the one
+// in hand when the system reports it.
+static bool writeRuns(SegmentWriter* w, const unsigned char* data, const SegmentPlan& plan) {
+  for (const DataPiece& p : plan.pieces) {
+    if (!osWriteAllAt(w->file, p.offset, data, p.length) || !writebackStart(w->file, p.offset, p.length))
+      return false;
+    data += p.length;
+  }
+  return true;
+}
 
 static void writerLoop(SegmentWriter* w) {
   std::unique_lock<std::mutex> hold(w->lock);
   for (;;) {
     w->changed.wait(hold, [w] { return w->data != nullptr || w->quit; });
     if (w->data == nullptr) return;
-    const unsigned char* segment = w->data;
-    size_t n = w->size;
+    const unsigned char* data = w->data;
+    const SegmentPlan& plan = *w->plan;
     hold.unlock();
-    // A write-back error counts as a failed write of this segment: it is
-    // the one in hand when the system reports it.
-    bool ok = osWriteAll(w->file, segment, n) && writebackStart(w->file, w->written, n);
+    bool ok = writeRuns(w, data, plan);
     if (ok) {
       // Keep a few segments in flight to the disk: waiting on the one just
       // before measured slower here, letting the cache fill up (as a plain
-      // write does) slowest of all.
-      w->written += n;
-      if (w->firstSize == 0) w->firstSize = n;
-      uint64_t lagBytes = (uint64_t)kWritebackLag * w->firstSize;
-      if (w->written > w->settled + lagBytes) {
-        uint64_t upTo = w->written - lagBytes;
-        ok = writebackFinish(w->file, w->settled, (size_t)(upTo - w->settled));
+      // write does) slowest of all. What lies between two segments' ends
+      // is waited for as one range; holes in it cost nothing.
+      uint64_t& slot = w->ends[w->segments % kWritebackLag];
+      if (w->segments >= (uint64_t)kWritebackLag) {
+        uint64_t upTo = slot;  // the end of the segment kWritebackLag before this one
+        ok = writebackFinish(w->file, w->settled, upTo - w->settled);
         w->settled = upTo;
       }
+      slot = plan.pieces.empty() ? w->settled : plan.pieces.back().offset + plan.pieces.back().length;
+      ++w->segments;
     }
     hold.lock();
     w->lastWriteOk = ok;
@@ -61,11 +70,11 @@ SegmentWriter::~SegmentWriter() {
   thread.join();
 }
 
-void SegmentWriter::submit(const unsigned char* segment, size_t n) {
+void SegmentWriter::submit(const unsigned char* runs, const SegmentPlan& segment) {
   {
     std::lock_guard<std::mutex> hold(lock);
-    data = segment;
-    size = n;
+    data = runs;
+    plan = &segment;
   }
   changed.notify_all();
 }

@@ -1,10 +1,10 @@
 // Writes segments on a thread of its own, so that the next segment can be
 // generated while the previous one goes to the disk.
 //
-// One write is in flight at a time and writes happen in the order they are
-// handed over, each segment in one osWriteAll call, exactly as if they were
-// written in line; each written segment is also started on its way to the
-// disk (writeback.h). The caller must not touch a buffer it handed over, nor the
+// One segment is in flight at a time and segments are written in the order
+// they are handed over, each run of data of a segment (data_plan.h) in one
+// osWriteAllAt call at its offset, exactly as if they were written in line;
+// each written run is also started on its way to the disk (writeback.h). The caller must not touch a buffer it handed over, nor the
 // file, until wait() has returned. Costs one thread per pass and the second
 // buffer; a pass of a single segment has nothing to overlap and does not use
 // it.
@@ -17,22 +17,27 @@
 #include <thread>
 
 struct OsFile;
+struct SegmentPlan;
+
+// Segments written but not yet waited for on their way to the disk.
+constexpr int kWritebackLag = 4;
 
 struct SegmentWriter {
   OsFile& file;
   std::mutex lock;
   std::condition_variable changed;
-  const unsigned char* data = nullptr;  // the segment to write; null when idle
-  size_t size = 0;
+  const unsigned char* data = nullptr;  // the segment's data runs, one after another; null when idle
+  const SegmentPlan* plan = nullptr;    // where they go
   bool lastWriteOk = true;
   bool quit = false;
   bool running = false;  // false: the thread could not be started
-  // Owned by the writer thread, for the write-back (writeback.h): bytes
-  // written from offset 0 (where a pass starts), how many of them are known
-  // to be on the disk, and the size of the first segment (a whole one).
-  uint64_t written = 0;
+  // Owned by the writer thread, for the write-back (writeback.h): the end
+  // offsets of the last segments written (a ring), how many were written in
+  // this pass, and the offset up to which everything is known to be on the
+  // disk.
+  uint64_t ends[kWritebackLag] = {};
+  uint64_t segments = 0;
   uint64_t settled = 0;
-  size_t firstSize = 0;
   std::thread thread;
 
   explicit SegmentWriter(OsFile& f);
@@ -40,8 +45,10 @@ struct SegmentWriter {
   SegmentWriter(const SegmentWriter&) = delete;
   SegmentWriter& operator=(const SegmentWriter&) = delete;
 
-  // Hands one segment over; the write before it must have been waited for.
-  void submit(const unsigned char* segment, size_t n);
+  // Hands one segment over: plan's data runs, whose bytes lie one after
+  // another in data. The write before it must have been waited for; neither
+  // may change until this one has been.
+  void submit(const unsigned char* data, const SegmentPlan& plan);
   // Waits until the segment in flight is written; false if that write failed.
   bool wait();
 };

@@ -2,8 +2,8 @@
 
 #include <cerrno>
 
-#include "datarange.h"
-#include "os.h"
+#include "wipe/os/datarange.h"
+#include "wipe/os/os.h"
 
 bool osNextData(OsFile& f, uint64_t from, uint64_t end, OsDataRange& out) {
   if (from >= end) return false;

@@ -4,9 +4,9 @@
 #include <windows.h>
 #include <winioctl.h>
 
-#include "datarange.h"
-#include "os.h"
-#include "winstorage.h"
+#include "wipe/os/datarange.h"
+#include "wipe/os/os.h"
+#include "wipe/os/winstorage.h"
 
 bool osNextData(OsFile& f, uint64_t from, uint64_t end, OsDataRange& out) {
   if (from >= end) return false;

@@ -6,7 +6,7 @@
 
 #include <cstring>
 
-#include "devtree.h"
+#include "wipe/os/devtree.h"
 
 bool devTreeReadText(const std::string& path, std::string& text) {
   text.clear();

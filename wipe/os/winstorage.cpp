@@ -1,4 +1,4 @@
-#include "winstorage.h"
+#include "wipe/os/winstorage.h"
 
 namespace {
 uint32_t read32(const unsigned char* p) {

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "datarange.h"
+#include "wipe/os/datarange.h"
 
 // The output of FSCTL_QUERY_ALLOCATED_RANGES: records of two signed 64-bit
 // words, offset and length, in file order. The first allocated run that ends
