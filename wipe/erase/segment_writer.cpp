@@ -27,19 +27,21 @@ static void writerLoop(SegmentWriter* w) {
     const SegmentPlan& plan = *w->plan;
     hold.unlock();
     bool ok = writeRuns(w, data, plan);
-    if (ok) {
-      // Keep a few segments in flight to the disk: waiting on the one just
-      // before measured slower here, letting the cache fill up (as a plain
-      // write does) slowest of all. What lies between two segments' ends
-      // is waited for as one range; holes in it cost nothing.
-      uint64_t& slot = w->ends[w->segments % kWritebackLag];
-      if (w->segments >= (uint64_t)kWritebackLag) {
-        uint64_t upTo = slot;  // the end of the segment kWritebackLag before this one
+    if (ok && !plan.pieces.empty()) {
+      // Keep a few segments' worth of data in flight to the disk: waiting
+      // on the segment just before measured slower here, letting the cache
+      // fill up (as a plain write does) slowest of all. What lies between
+      // two segments' ends is waited for as one range; holes in it cost
+      // nothing.
+      const DataPiece& last = plan.pieces.back();
+      w->written += plan.dataBytes;
+      w->unsettled.push_back({last.offset + last.length, w->written});
+      while (ok && w->written - w->unsettled.front().dataUpTo >= kWritebackLagBytes) {
+        uint64_t upTo = w->unsettled.front().end;
+        w->unsettled.pop_front();
         ok = writebackFinish(w->file, w->settled, upTo - w->settled);
         w->settled = upTo;
       }
-      slot = plan.pieces.empty() ? w->settled : plan.pieces.back().offset + plan.pieces.back().length;
-      ++w->segments;
     }
     hold.lock();
     w->lastWriteOk = ok;

@@ -13,14 +13,18 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <mutex>
 #include <thread>
 
 struct OsFile;
 struct SegmentPlan;
 
-// Segments written but not yet waited for on their way to the disk.
-constexpr int kWritebackLag = 4;
+// Bytes of data written but not yet waited for on their way to the disk:
+// four whole segments. Counted in data, not in segments: a sparse file's
+// segments may hold a few KiB each, and waiting four of those behind would
+// leave the disk a queue too short to keep busy.
+constexpr uint64_t kWritebackLagBytes = 4 * 0x1000000ull;
 
 struct SegmentWriter {
   OsFile& file;
@@ -31,12 +35,15 @@ struct SegmentWriter {
   bool lastWriteOk = true;
   bool quit = false;
   bool running = false;  // false: the thread could not be started
-  // Owned by the writer thread, for the write-back (writeback.h): the end
-  // offsets of the last segments written (a ring), how many were written in
-  // this pass, and the offset up to which everything is known to be on the
-  // disk.
-  uint64_t ends[kWritebackLag] = {};
-  uint64_t segments = 0;
+  // Owned by the writer thread, for the write-back (writeback.h): the data
+  // written in this pass, and for each segment written and not yet waited
+  // for, its end offset and the data written up to its end; everything
+  // before offset settled is known to be on the disk.
+  struct Written {
+    uint64_t end, dataUpTo;
+  };
+  std::deque<Written> unsettled;
+  uint64_t written = 0;
   uint64_t settled = 0;
   std::thread thread;
 
