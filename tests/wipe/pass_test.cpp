@@ -80,14 +80,16 @@ TEST(WritePass, WritesOnlyTheDataOfASparseFile) {
        "a run across a segment boundary, one inside a segment, a hole at the end"},
       {kSegmentSize + 4096, {{0, 8192}, {kSegmentSize, 4096}}, "runs at both ends"},
       {2 * M, {}, "holes only"},
+      {2 * kSegmentSize + 12345, {{2 * kSegmentSize, 12345}}, "data only in the partial tail"},
+      {kSegmentSize, {{4 * M, 8 * M}}, "one run inside the only segment"},
   };
   for (const Case& c : cases) {
     std::string path = scratchPath("pass_sparse.bin");
     {
       FILE* f = std::fopen(path.c_str(), "wb");
       ASSERT_NE(f, nullptr);
-      std::vector<unsigned char> fill(M, 0x5A);
       for (const auto& r : c.runs) {
+        std::vector<unsigned char> fill((size_t)r.second, 0x5A);
         ASSERT_EQ(std::fseek(f, (long)r.first, SEEK_SET), 0);
         ASSERT_EQ(std::fwrite(fill.data(), 1, (size_t)r.second, f), r.second);
       }
