@@ -91,7 +91,10 @@ function(kor_shipped_program target description)
     configure_file(${CMAKE_SOURCE_DIR}/cmake/program.manifest.in ${manifest} @ONLY)
     # Resource 1 of type 24: the manifest the loader reads for a program.
     set(manifest_rc ${CMAKE_CURRENT_BINARY_DIR}/${target}_manifest.rc)
-    file(WRITE ${manifest_rc} "1 24 \"${manifest}\"\n")
+    # Replaced only when its text changes: a new time stamp on every
+    # configure would compile it again and relink the program.
+    file(WRITE ${manifest_rc}.new "1 24 \"${manifest}\"\n")
+    file(COPY_FILE ${manifest_rc}.new ${manifest_rc} ONLY_IF_DIFFERENT)
     set_source_files_properties(${manifest_rc} PROPERTIES OBJECT_DEPENDS ${manifest})
     target_sources(${target} PRIVATE ${manifest_rc})
   endif()
