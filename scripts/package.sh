@@ -68,7 +68,7 @@ if [ -z "$SOURCE_DATE_EPOCH" ]; then
 fi
 export SOURCE_DATE_EPOCH
 if changes=$(git status --porcelain --untracked-files=all 2>/dev/null) && [ -n "$changes" ]; then
-  unclean="the checkout differs from commit $(git rev-parse --short HEAD) in $(printf '%s\n' "$changes" | wc -l) paths, and the release holds what the checkout holds, so that commit alone does not make it again:
+  unclean="the checkout is not commit $(git rev-parse --short HEAD): $(printf '%s\n' "$changes" | wc -l) paths are uncommitted or untracked (below, git status). The release is made from the files as they are, so that commit alone does not make it again:
 $(printf '%s\n' "$changes" | head -n 20)"
 fi
 

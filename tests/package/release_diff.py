@@ -25,7 +25,12 @@ def explain(name, a, b):
     kind_a, kind_b = kind(a), kind(b)
     if kind_a != kind_b:
         return [f"{name}: a {kind_a} in one build, a {kind_b} in the other"]
-    found = EXPLAINERS.get(kind_a, lambda *_: [])(name, a, b)
+    try:
+        found = EXPLAINERS.get(kind_a, lambda *_: [])(name, a, b)
+    except (ValueError, EOFError, OSError, IndexError, KeyError, struct.error, lzma.LZMAError,
+            zipfile.BadZipFile, tarfile.TarError) as error:
+        # A file one build broke is named as such rather than ending the comparison.
+        found = [f"{name}: not readable as a {kind_a} ({error})"]
     # Whatever a format's reader cannot place is still a difference.
     return found or [first_difference(name, a, b)]
 

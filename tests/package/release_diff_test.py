@@ -132,6 +132,7 @@ def cases(exe_path, scratch):
          "members in another order"),
         ("zip member's program", release_zip, rezip(release_zip, on_member("Korwipe.exe", lambda i, c: (
             i, patched(c, pe_offset(c) + 8, b"\x07\x00\x00\x00")))), "Korwipe.exe: PE header: COFF.TimeDateStamp 0 != 7"),
+        ("zip cut short", release_zip, release_zip[:len(release_zip) // 2], "file: not readable as a zip"),
         ("package file owner", deb(), deb(owner=1000), "data.tar.xz (unpacked): ./usr/bin/Korwipe: owner (0, 'root') != (1000, 'builder')"),
         ("package archive time", deb(), deb(data_time=2000), "data.tar.xz: time '1000' != '2000'"),
         ("package man page gzip time", deb(), deb(page_time=5), "Korwipe.1.gz: gzip header: time 0 != 5"),
