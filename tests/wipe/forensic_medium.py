@@ -14,6 +14,11 @@
   across a 16 MiB segment boundary, one past 4 GiB, one at the very end) on a
   64 MiB ext4, erased with three passes: the file system never fills, the
   erase says done. and the raw image holds none of its markers afterwards.
+- A file of 12 MiB of markers, written and synced, whose middle 4 MiB are
+  then zeroed with fallocate -z, on ext4 and on xfs: the range becomes
+  unwritten extents, which read as a hole, yet the blocks stay the file's
+  and still hold the old markers (checked before the erase: otherwise "not
+  measured"). After one pass the raw image holds none of the markers.
 
 Every loop device goes and every rotational value is put back on every way
 out. Needs root, loop devices, mkfs.ext4 and addpart; without them it says
@@ -28,7 +33,7 @@ import subprocess
 import tempfile
 import time
 
-from forensic_images import MIB, Unavailable, loop_device, make_image, mount, mounted, scan, skip, tool
+from forensic_images import MIB, Unavailable, loop_device, make_image, mount, mounted, scan, skip, text, tool
 from wipetest import Checks, native_env, programs
 
 shipped, testcfg = programs()
@@ -203,34 +208,96 @@ GIB = 1 << 30
 SPARSE_SIZE = 50 * GIB
 SPARSE_RUNS = [(0, MIB), (16 * MIB - 512 * 1024, MIB), (3 * GIB + 12345 * 4096, 2 * MIB),
                (5 * GIB, 3 * MIB), (SPARSE_SIZE - MIB, MIB)]
+# The file whose middle is zeroed: (offset, length) of its three runs; the
+# second is zeroed with fallocate -z after all three were written and synced.
+ZEROED_RUNS = [(0, 4 * MIB), (4 * MIB, 4 * MIB), (8 * MIB, 4 * MIB)]
 
 
-def sparse_case(root, c):
+def with_holes(path, image, markers):
+    """50 GiB of apparent size, SPARSE_RUNS written; the rest never had a block."""
+    with open(path, "wb") as f:
+        f.truncate(SPARSE_SIZE)
+        for i, (offset, length) in enumerate(SPARSE_RUNS):
+            marker, data = marked("s", i, length)
+            markers.append(marker)
+            f.seek(offset)
+            f.write(data)
+    os.sync()
+
+
+def unwritten_blocks(path):
+    """The file's blocks (in its file system's block size) that filefrag -v
+    reports in extents flagged unwritten, and that block size."""
+    p = tool(["filefrag", "-v", path])
+    if p.returncode != 0:
+        raise Unavailable(f"filefrag failed: {text(p)}")
+    out = p.stdout.decode()
+    size = re.search(r"blocks of (\d+) bytes", out)
+    blocks = set()
+    for m in re.finditer(r"^\s*\d+:\s*(\d+)\.\.\s*(\d+):.*\bunwritten\b", out, re.M):
+        blocks.update(range(int(m.group(1)), int(m.group(2)) + 1))
+    return blocks, int(size.group(1)) if size else 4096
+
+
+def zeroed_middle(path, image, markers):
+    """ZEROED_RUNS written and synced, then the middle run zeroed with
+    fallocate -z and synced again. The attack counts only when the zeroed
+    range became unwritten extents (it then reads as a hole) and its old
+    markers are still in the image: otherwise Unavailable (not measured).
+    The range is not read back: pages in the cache over an unwritten extent
+    make SEEK_DATA call it data, which would hide the fault."""
+    with open(path, "wb") as f:
+        for i, (offset, length) in enumerate(ZEROED_RUNS):
+            marker, data = marked("z", i, length)
+            markers.append(marker)
+            f.write(data)
+    os.sync()
+    offset, length = ZEROED_RUNS[1]
+    p = tool(["fallocate", "-z", "-o", str(offset), "-l", str(length), path])
+    if p.returncode != 0:
+        raise Unavailable(f"fallocate -z failed: {text(p)}")
+    os.sync()
+    blocks, size = unwritten_blocks(path)
+    if not set(range(offset // size, (offset + length) // size)) <= blocks:
+        raise Unavailable("fallocate -z left the range as written extents")
+    if scan(image, [MARKER])[0][markers[1]] == 0:
+        raise Unavailable("the zeroed range's old contents are not in the image")
+
+
+# label, mkfs, image size, the file's making, passes
+SPARSE_CASES = [
+    ("sparse file of 50 GiB on 64 MiB ext4, three passes", MKFS, 64 * MIB, with_holes, 3),
+    ("a range zeroed with fallocate -z (unwritten extents) on ext4", MKFS, 64 * MIB, zeroed_middle, 1),
+    ("a range zeroed with fallocate -z (unwritten extents) on xfs", ["mkfs.xfs", "-q", "-f"], 320 * MIB,
+     zeroed_middle, 1),
+]
+
+
+def sparse_cases(root, c):
+    """Erases each file of SPARSE_CASES on a file system of its own, then
+    searches the raw image for the markers of every run of it."""
     image, mnt = os.path.join(root, "image"), os.path.join(root, "mnt")
-    markers = []
-    try:
-        with mounted(image, MKFS, None, mnt, 64 * MIB):
-            work = os.path.join(mnt, "work")
-            os.mkdir(work)
-            path = os.path.join(work, "sparse.dat")
-            with open(path, "wb") as f:
-                f.truncate(SPARSE_SIZE)
-                for i, (offset, length) in enumerate(SPARSE_RUNS):
-                    marker, data = marked("s", i, length)
-                    markers.append(marker)
-                    f.seek(offset)
-                    f.write(data)
-            os.sync()
-            rc, out, err = run_korwipe(["sparse.dat"], work, setting=3)
-            c.eq("sparse file of 50 GiB on 64 MiB, three passes: exit code, output, standard error",
-                 (rc, out, err), (0, "done.\n", ""))
-            c.eq("sparse file: nothing left", os.listdir(work), [])
-        counts = scan(image, [MARKER])[0]
-        c.eq("sparse file: markers left per run", [counts[m] for m in markers], [0] * len(markers))
-    finally:
-        if os.path.exists(image):
-            os.remove(image)
-    print("sparse file: measured")
+    for case, mkfs, size, make, passes in SPARSE_CASES:
+        if not shutil.which(mkfs[0]):
+            print(f"{case}: not measured (no {mkfs[0]})")
+            continue
+        markers = []
+        try:
+            with mounted(image, mkfs, None, mnt, size):
+                work = os.path.join(mnt, "work")
+                os.mkdir(work)
+                make(os.path.join(work, "sparse.dat"), image, markers)
+                rc, out, err = run_korwipe(["sparse.dat"], work, setting=passes)
+                c.eq(f"{case}: exit code, output, standard error", (rc, out, err), (0, "done.\n", ""))
+                c.eq(f"{case}: nothing left", os.listdir(work), [])
+            counts = scan(image, [MARKER])[0]
+            c.eq(f"{case}: markers left per run", [counts[m] for m in markers], [0] * len(markers))
+            print(f"{case}: measured")
+        except Unavailable as e:
+            print(f"{case}: not measured: {e}")
+        finally:
+            if os.path.exists(image):
+                os.remove(image)
 
 
 def main():
@@ -242,7 +309,7 @@ def main():
     c = Checks()
     root = tempfile.mkdtemp(prefix="korwipe-medium-")
     try:
-        for case in (rotational_cases, device_mapper_case, overlay_case, sparse_case):
+        for case in (rotational_cases, device_mapper_case, overlay_case, sparse_cases):
             try:
                 case(root, c)
             except Unavailable as e:
