@@ -15,10 +15,13 @@
   64 MiB ext4, erased with three passes: the file system never fills, the
   erase says done. and the raw image holds none of its markers afterwards.
 - A file of 12 MiB of markers, written and synced, whose middle 4 MiB are
-  then zeroed with fallocate -z, on ext4 and on xfs: the range becomes
-  unwritten extents, which read as a hole, yet the blocks stay the file's
-  and still hold the old markers (checked before the erase: otherwise "not
-  measured"). After one pass the raw image holds none of the markers.
+  then zeroed with fallocate -z, on ext4 and on xfs: on ext4 the range
+  becomes unwritten extents, which read as a hole, on the same blocks, which
+  still hold the old markers (checked before the erase: otherwise "not
+  measured"). After one pass the raw image holds none of the markers. xfs
+  frees the range's blocks and gives it new ones: the old markers lie in
+  free space, out of reach of any overwrite, and the row says so as not
+  measured.
 
 Every loop device goes and every rotational value is put back on every way
 out. Needs root, loop devices, mkfs.ext4 and addpart; without them it says
@@ -225,41 +228,50 @@ def with_holes(path, image, markers):
     os.sync()
 
 
-def unwritten_blocks(path):
-    """The file's blocks (in its file system's block size) that filefrag -v
-    reports in extents flagged unwritten, and that block size."""
+def block_map(path):
+    """{logical block: (physical block, unwritten)} of the file as filefrag -v
+    reports it, and the block size it counts in."""
     p = tool(["filefrag", "-v", path])
     if p.returncode != 0:
         raise Unavailable(f"filefrag failed: {text(p)}")
     out = p.stdout.decode()
     size = re.search(r"blocks of (\d+) bytes", out)
-    blocks = set()
-    for m in re.finditer(r"^\s*\d+:\s*(\d+)\.\.\s*(\d+):.*\bunwritten\b", out, re.M):
-        blocks.update(range(int(m.group(1)), int(m.group(2)) + 1))
+    blocks = {}
+    for m in re.finditer(r"^\s*\d+:\s*(\d+)\.\.\s*(\d+):\s*(\d+)\.\.\s*\d+:.*$", out, re.M):
+        first, last, physical = (int(g) for g in m.groups())
+        for k in range(first, last + 1):
+            blocks[k] = (physical + k - first, "unwritten" in m.group(0))
     return blocks, int(size.group(1)) if size else 4096
 
 
 def zeroed_middle(path, image, markers):
     """ZEROED_RUNS written and synced, then the middle run zeroed with
     fallocate -z and synced again. The attack counts only when the zeroed
-    range became unwritten extents (it then reads as a hole) and its old
-    markers are still in the image: otherwise Unavailable (not measured).
-    The range is not read back: pages in the cache over an unwritten extent
-    make SEEK_DATA call it data, which would hide the fault."""
+    range became unwritten extents (it then reads as a hole) on the very
+    blocks that held it, with its old markers still in the image: otherwise
+    Unavailable (not measured). A file system that frees the range's blocks
+    and gives it new ones leaves the old contents in free space, where no
+    overwrite through the file reaches. The range is not read back: pages in
+    the cache over an unwritten extent make SEEK_DATA call it data, which
+    would hide the fault."""
     with open(path, "wb") as f:
         for i, (offset, length) in enumerate(ZEROED_RUNS):
             marker, data = marked("z", i, length)
             markers.append(marker)
             f.write(data)
     os.sync()
+    before, size = block_map(path)
     offset, length = ZEROED_RUNS[1]
     p = tool(["fallocate", "-z", "-o", str(offset), "-l", str(length), path])
     if p.returncode != 0:
         raise Unavailable(f"fallocate -z failed: {text(p)}")
     os.sync()
-    blocks, size = unwritten_blocks(path)
-    if not set(range(offset // size, (offset + length) // size)) <= blocks:
+    after = block_map(path)[0]
+    middle = range(offset // size, (offset + length) // size)
+    if not all(after.get(k, (None, False))[1] for k in middle):
         raise Unavailable("fallocate -z left the range as written extents")
+    if any(after[k][0] != before.get(k, (None,))[0] for k in middle):
+        raise Unavailable("fallocate -z gave the range new blocks and freed the old ones")
     if scan(image, [MARKER])[0][markers[1]] == 0:
         raise Unavailable("the zeroed range's old contents are not in the image")
 

@@ -4,16 +4,21 @@
 // read as zeros. They hold nothing of the file's old contents, so erasing
 // writes only the data; writing the holes would allocate them, and a large
 // sparse file on a small file system would fill it up before the erase got
-// anywhere. Space reserved for a file but never written (preallocated,
-// unwritten extents) reads as zeros too and counts as a hole where the
-// system reports it so.
+// anywhere. A range counts as data when the file system holds blocks for it,
+// whatever it reads as: unwritten extents (space reserved with fallocate, or
+// a range zeroed with FALLOC_FL_ZERO_RANGE, which on ext4 only flags the
+// extent and leaves its old contents in the blocks) read as zeros, and
+// SEEK_DATA calls them holes, yet they may hold what the file held. Writing
+// them allocates nothing, so holes still never fill the file system.
 //
-// Linux asks lseek(SEEK_DATA, SEEK_HOLE); Windows asks
-// FSCTL_QUERY_ALLOCATED_RANGES for a file with the sparse attribute, and
-// takes any other file as data from end to end. Where the system cannot
-// tell, everything is data: the file is then written whole, as it always
-// was. Neither call moves anything the erase relies on: the passes write at
-// explicit offsets.
+// Linux asks FS_IOC_FIEMAP for the file's extents, unwritten and delayed ones
+// included, and joins extents that follow one another into one run; where
+// the file system keeps no block map (tmpfs and others) it asks
+// lseek(SEEK_DATA, SEEK_HOLE). Windows asks FSCTL_QUERY_ALLOCATED_RANGES for
+// a file with the sparse attribute, and takes any other file as data from
+// end to end. Where the system cannot tell, everything is data: the file is
+// then written whole, as it always was. None of these calls moves anything
+// the erase relies on: the passes write at explicit offsets.
 #pragma once
 
 #include <cstdint>
