@@ -8,6 +8,7 @@
 #include "wipe/erase/report.h"
 #include "wipe/erase/residue.h"
 #include "wipe/erase/settings.h"
+#include "wipe/random/random.h"
 #include "wipe/os/os.h"
 
 const char* const kErasedName = "this file has been erased.";
@@ -82,10 +83,19 @@ static EraseStatus overwriteStream(OsFile& f, uint64_t length, const char* path)
   int passes = overwritePasses != 0 ? overwritePasses : passesForSize(length);
   ProgressLine progress;  // wiped on every way out, before any later message
   progress.begin(path, length, passes);
+  PassFile one;
+  one.file = &f;
+  one.length = length;
+  one.stream = &wipeRandom;
+  one.progress = &progress;
+  one.transcript = activeTranscript;
+  PassFile* const files[1] = {&one};
   for (int pass = 0; pass < passes; ++pass) {
     progress.beginPass(pass + 1);
-    EraseStatus st = writePassOverlapped(f, buf.get(), spare.get(), length, &progress);
-    if (st != Erased) return st;
+    one.ordinal = passesFlushed + 1;
+    writePass(files, 1, buf.get(), spare.get());
+    if (!one.ok) return WriteFailed;
+    ++passesFlushed;
   }
   return Erased;
 }

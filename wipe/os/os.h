@@ -176,10 +176,6 @@ bool osSeekStart(OsFile& f);
 // Writes n bytes at the current position; true only when all were written.
 bool osWriteAll(OsFile& f, const unsigned char* data, size_t n);
 
-// Writes n bytes at offset (the file position is left undefined); true only
-// when all were written.
-bool osWriteAllAt(OsFile& f, uint64_t offset, const unsigned char* data, size_t n);
-
 // Pushes everything written so far through the system's cache to the disk.
 bool osFlush(OsFile& f);
 
