@@ -1,4 +1,5 @@
 #include "wipe/erase/erase.h"
+#include "wipe/erase/entry_action.h"
 
 #include <memory>
 #include <new>
@@ -43,7 +44,7 @@ static EraseStatus removeLink(OsDir& dir, const OsEntry& listed, const char* pat
 }
 
 PrepareResult prepareFile(OsDir& dir, const OsEntry& e, const char* path, PreparedFile& p) {
-  if (osIsLink(e.kind)) return {false, removeLink(dir, e, path)};
+  if (entryAction(e, EntryContext::Tree) == EntryAction::RemoveLink) return {false, removeLink(dir, e, path)};
   OsOpenResult opened = osOpenFileAt(dir, e, p.file);
   if (opened == OsOpenResult::IsLink) return {false, removeLink(dir, e, path)};
   // A file whose length, start or streams cannot be had is not opened for
