@@ -37,7 +37,7 @@ TEST(WindowsMatching, EveryVectorRow) {
 }
 
 // Letters beyond ASCII compare through the upper-case table, one unit each:
-// the names the system's search finds and deletes must be kept.
+// a listing keeps the names the system's own search would find.
 TEST(WindowsMatching, LettersBeyondAscii) {
   struct Case {
     const char* pattern;
