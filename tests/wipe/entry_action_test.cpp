@@ -12,16 +12,6 @@ OsEntry entry(OsNameKind kind, const char* name = "x", bool usable = true) {
   e.usable = usable;
   return e;
 }
-
-const char* actionName(EntryAction a) {
-  switch (a) {
-    case EntryAction::Skip: return "Skip";
-    case EntryAction::EraseFile: return "EraseFile";
-    case EntryAction::RemoveLink: return "RemoveLink";
-    case EntryAction::EraseTree: return "EraseTree";
-  }
-  return "?";
-}
 }  // namespace
 
 // What each form and the walk do with each kind of entry. The rows say why:
@@ -57,5 +47,5 @@ TEST(EntryAction, OneDecisionForEveryFormAndTheWalk) {
       {"an unusable name shown as \"..\" is no dot name", entry(K::Directory, "..", false), C::Tree, A::EraseTree},
   };
   for (const Case& c : cases)
-    EXPECT_STREQ(actionName(entryAction(c.e, c.where)), actionName(c.action)) << c.why;
+    EXPECT_EQ((int)entryAction(c.e, c.where), (int)c.action) << c.why;
 }

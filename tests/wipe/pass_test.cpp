@@ -3,6 +3,8 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -20,22 +22,13 @@
 // after pass, and a file that cannot be written must fail alone.
 namespace {
 std::vector<unsigned char> readAll(const std::string& path) {
-  std::vector<unsigned char> data;
-  FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) return data;
-  unsigned char buf[65536];
-  size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) data.insert(data.end(), buf, buf + n);
-  std::fclose(f);
-  return data;
+  std::ifstream in(path, std::ios::binary);
+  return std::vector<unsigned char>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 std::string zeroFile(const char* name, uint64_t length) {
   std::string path = scratchPath(name);
-  FILE* f = std::fopen(path.c_str(), "wb");
-  std::vector<unsigned char> zeros((size_t)length, 0);
-  if (f && !zeros.empty()) std::fwrite(zeros.data(), 1, zeros.size(), f);
-  if (f) std::fclose(f);
+  std::ofstream(path, std::ios::binary) << std::string((size_t)length, '\0');
   return path;
 }
 

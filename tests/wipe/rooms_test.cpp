@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <dirent.h>
-
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -9,46 +8,30 @@
 // The rooms of wipe/ include only downward, and name the room of every
 // header they include: the layout then shows the architecture at each
 // #include. Read from the sources themselves (KOR_SOURCE_DIR).
-namespace {
-const std::vector<std::string> kRooms = {"cli", "walk", "erase", "random", "os", "names"};
-
-int floorOf(const std::string& room) {
-  for (size_t i = 0; i < kRooms.size(); ++i)
-    if (kRooms[i] == room) return (int)i;
-  return -1;
-}
-
-std::vector<std::string> sourcesIn(const std::string& dir) {
-  std::vector<std::string> names;
-  if (DIR* d = opendir(dir.c_str())) {
-    while (dirent* e = readdir(d)) {
-      std::string n = e->d_name;
-      if (n.size() > 2 && (n.rfind(".h") == n.size() - 2 || n.rfind(".cpp") == n.size() - 4)) names.push_back(n);
-    }
-    closedir(d);
-  }
-  return names;
-}
-}  // namespace
-
 TEST(Rooms, IncludesRunDownwardAndNameTheirRoom) {
+  const std::vector<std::string> rooms = {"cli", "walk", "erase", "random", "os", "names"};
+  auto floorOf = [&](const std::string& room) {
+    for (size_t i = 0; i < rooms.size(); ++i)
+      if (rooms[i] == room) return (int)i;
+    return -1;
+  };
   const std::string include = "#include \"";
   int files = 0, includes = 0;
-  for (const std::string& room : kRooms) {
-    std::string dir = std::string(KOR_SOURCE_DIR) + "/wipe/" + room;
-    for (const std::string& name : sourcesIn(dir)) {
+  for (const std::string& room : rooms) {
+    for (const auto& file : std::filesystem::directory_iterator(std::string(KOR_SOURCE_DIR) + "/wipe/" + room)) {
+      std::string ext = file.path().extension().string();
+      if (ext != ".h" && ext != ".cpp") continue;
       ++files;
-      std::ifstream in(dir + "/" + name);
-      std::string line;
-      while (std::getline(in, line)) {
+      std::ifstream in(file.path());
+      for (std::string line; std::getline(in, line);) {
         if (line.rfind(include, 0) != 0) continue;
         ++includes;
         std::string target = line.substr(include.size(), line.find('"', include.size()) - include.size());
-        std::string where = room + "/" + name + ": " + target;
+        std::string where = room + "/" + file.path().filename().string() + ": " + target;
         ASSERT_EQ(target.rfind("wipe/", 0), 0u) << where << " does not name its room";
-        std::string targetRoom = target.substr(5, target.find('/', 5) - 5);
-        ASSERT_GE(floorOf(targetRoom), 0) << where << " is in no room";
-        EXPECT_GE(floorOf(targetRoom), floorOf(room)) << where << " reaches up a floor";
+        int floor = floorOf(target.substr(5, target.find('/', 5) - 5));
+        ASSERT_GE(floor, 0) << where << " is in no room";
+        EXPECT_GE(floor, floorOf(room)) << where << " reaches up a floor";
       }
     }
   }
