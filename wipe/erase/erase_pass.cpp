@@ -1,5 +1,6 @@
-#include <cstdio>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "wipe/erase/data_plan.h"
 #include "wipe/erase/erase.h"
@@ -13,18 +14,23 @@
 
 uint64_t passesFlushed = 0;
 
-EraseStatus writeFailed(uint64_t segment, ProgressLine* progress) {
-  if (progress) progress->clear();  // the message must not land on the progress line
+// Prints the write error line for segment, the progress line wiped first so
+// that the message does not land on it.
+static bool writeFailed(PassFile& f, uint64_t segment) {
+  if (f.progress) f.progress->clear();
   // The number is followed by the letter l: the message has always read so.
   reportLine("error writing file (segment %sl)\n", std::to_string(segment).c_str());
-  return WriteFailed;
+  f.ok = false;
+  return false;
 }
 
-static void showProgress(ProgressLine* progress, uint64_t passBytes) {
-  if (progress) progress->update(passBytes);
+static void showProgress(PassFile& f, uint64_t passBytes) {
+  if (f.progress) f.progress->update(passBytes);
 }
 
-bool writeSegmentRuns(OsFile& f, const SegmentPlan& plan, const unsigned char* data) {
+// Writes plan's runs of data, whose bytes lie one after another in data,
+// each at its offset; false when a write fails.
+static bool writeSegmentRuns(OsFile& f, const SegmentPlan& plan, const unsigned char* data) {
   for (const DataPiece& p : plan.pieces) {
     if (!osWriteAllAt(f, p.offset, data, p.length)) return false;
     data += p.length;
@@ -33,30 +39,28 @@ bool writeSegmentRuns(OsFile& f, const SegmentPlan& plan, const unsigned char* d
 }
 
 // One segment after the other: plan, fill, write, plan, fill, write.
-static EraseStatus writeInLine(OsFile& f, unsigned char* buf, uint64_t length, uint64_t count,
-                               ProgressLine* progress) {
+static bool writeInLine(PassFile& f, unsigned char* buf, uint64_t count) {
   DataCursor cursor;
-  startDataCursor(cursor, f, length);
+  startDataCursor(cursor, *f.file, f.length);
   SegmentPlan plan;
   for (uint64_t seg = 0; seg < count; ++seg) {
     planSegment(cursor, seg, plan);
-    fillSegment(wipeRandom, plan, buf);
-    if (!writeSegmentRuns(f, plan, buf)) return writeFailed(seg, progress);
-    showProgress(progress, plan.start + plan.span);
+    fillSegment(*f.stream, plan, buf);
+    if (!writeSegmentRuns(*f.file, plan, buf)) return writeFailed(f, seg);
+    showProgress(f, plan.start + plan.span);
   }
-  return Erased;
+  return true;
 }
 
 // Segment k+1 is planned and generated into the other buffer while segment
 // k is written. The writes, their order and sizes are those of writeInLine.
-// When a write fails the generator is put back to where it stood after the
+// When a write fails the stream is put back to where it stood after the
 // failed segment, as if the next one had never been made: the stream that
 // later files receive does not depend on the overlap. A segment that is a
 // hole from end to end is not handed over at all.
-static EraseStatus writeOverlapped(SegmentWriter& writer, unsigned char* const bufs[2], OsFile& f,
-                                   uint64_t length, uint64_t count, ProgressLine* progress) {
+static bool writeOverlapped(PassFile& f, SegmentWriter& writer, unsigned char* const bufs[2], uint64_t count) {
   DataCursor cursor;
-  startDataCursor(cursor, f, length);
+  startDataCursor(cursor, *f.file, f.length);
   SegmentPlan plans[2];
   bool inFlight = false;
   uint64_t flying = 0;  // the segment in flight
@@ -64,52 +68,72 @@ static EraseStatus writeOverlapped(SegmentWriter& writer, unsigned char* const b
     SegmentPlan& plan = plans[seg & 1];
     unsigned char* buf = bufs[seg & 1];
     planSegment(cursor, seg, plan);
-    WipeRandom beforeFill = wipeRandom;
-    fillSegment(wipeRandom, plan, buf);
+    WipeRandom beforeFill = *f.stream;
+    fillSegment(*f.stream, plan, buf);
     if (inFlight) {
       inFlight = false;
       if (!writer.wait()) {
-        wipeRandom = beforeFill;
-        return writeFailed(flying, progress);
+        *f.stream = beforeFill;
+        return writeFailed(f, flying);
       }
-      showProgress(progress, plan.start);
+      showProgress(f, plan.start);
     }
     if (plan.pieces.empty()) {
-      showProgress(progress, plan.start + plan.span);
+      showProgress(f, plan.start + plan.span);
       continue;
     }
     writer.submit(buf, plan);
     inFlight = true;
     flying = seg;
   }
-  if (inFlight && !writer.wait()) return writeFailed(flying, progress);
-  showProgress(progress, length);
-  return Erased;
+  if (inFlight && !writer.wait()) return writeFailed(f, flying);
+  showProgress(f, f.length);
+  return true;
 }
 
-EraseStatus writePassOverlapped(OsFile& f, unsigned char* buf, unsigned char* spare, uint64_t length,
-                                ProgressLine* progress) {
-  // Every write names its offset: the pass needs no file position, and the
-  // questions about holes (which move it) can be asked between writes.
-  uint64_t count = segmentCount(length);
-  EraseStatus st = Erased;
-  if (spare != nullptr && count >= 2) {
-    SegmentWriter writer(f);
-    unsigned char* const bufs[2] = {buf, spare};
-    st = writer.running ? writeOverlapped(writer, bufs, f, length, count, progress)
-                        : writeInLine(f, buf, length, count, progress);
-  } else {
-    st = writeInLine(f, buf, length, count, progress);
+// The pass's bytes over one file, not yet flushed. Every write names its
+// offset: the pass needs no file position, and the questions about holes
+// (which move it) can be asked between writes.
+static bool writeFile(PassFile& f, unsigned char* buf, unsigned char* spare) {
+  uint64_t count = segmentCount(f.length);
+  if (spare == nullptr || count < 2) return writeInLine(f, buf, count);
+  SegmentWriter writer(*f.file);
+  unsigned char* const bufs[2] = {buf, spare};
+  return writer.running ? writeOverlapped(f, writer, bufs, count) : writeInLine(f, buf, count);
+}
+
+void writePass(PassFile* const* files, size_t n, unsigned char* buf, unsigned char* spare) {
+  Transcript* const outside = activeTranscript;
+  std::vector<PassFile*> written;
+  std::vector<OsFile*> handles;
+  for (size_t i = 0; i < n; ++i) {
+    PassFile& f = *files[i];
+    if (!f.ok) continue;
+    activeTranscript = f.transcript;
+    if (!writeFile(f, buf, spare)) continue;
+    written.push_back(&f);
+    handles.push_back(f.file);
   }
-  if (st != Erased) return st;
   // Each pass must reach the disk before the next one starts: otherwise the
   // passes merge in the cache and only the last (or none, once the file is
-  // deleted) is ever written. A failed flush is a failed write of the pass.
-  if (!osFlush(f)) return writeFailed(count == 0 ? 0 : count - 1, progress);
-  testSnapshot(f, ++passesFlushed);
-  return Erased;
-}
-
-EraseStatus writePass(OsFile& f, unsigned char* buf, uint64_t length) {
-  return writePassOverlapped(f, buf, nullptr, length, nullptr);
+  // deleted) is ever written. Several files share one flush of the device
+  // where the system can (osFlushGroup). A failed flush is a failed write of
+  // the pass's last segment.
+  std::vector<char> flushed(written.size());
+  if (written.size() == 1) {
+    flushed[0] = osFlush(*handles[0]);
+  } else if (!written.empty()) {
+    std::unique_ptr<bool[]> ok(new bool[written.size()]);
+    osFlushGroup(handles.data(), handles.size(), ok.get());
+    for (size_t i = 0; i < written.size(); ++i) flushed[i] = ok[i];
+  }
+  for (size_t i = 0; i < written.size(); ++i) {
+    PassFile& f = *written[i];
+    activeTranscript = f.transcript;
+    if (flushed[i])
+      testSnapshot(*f.file, f.ordinal);
+    else
+      writeFailed(f, f.length == 0 ? 0 : segmentCount(f.length) - 1);
+  }
+  activeTranscript = outside;
 }
