@@ -220,3 +220,39 @@ def answer_wine(wp, exe, args, cwd, keys, env=None, pause=0.5):
             break
         print(f"note: no console on a pty under Wine (attempt {attempt + 1}), starting again")
     return r
+
+
+def run_form(exe, args, cwd, env=None, timeout=60):
+    """Runs exe with args as a user would, quickly enough for attack loops:
+    the directory form on a terminal of its own, y typed as soon as it reads
+    keys (the terminal has left line mode), standard output to a file and
+    standard error on the terminal; the other forms in a session of their
+    own with no terminal. Returns a Result with .err (standard error, or what
+    the terminal showed); rc is negative when it crashed or had to be killed."""
+    import termios
+    import time
+    from terminal import TerminalRun
+    env = native_env(env)
+    if args[:1] != ["-d"]:
+        try:
+            p = subprocess.run([exe] + list(args), cwd=cwd, env=env, stdin=subprocess.DEVNULL,
+                               stdout=subprocess.PIPE, stderr=subprocess.PIPE, start_new_session=True,
+                               timeout=timeout)
+        except subprocess.TimeoutExpired:
+            return Result(-9, "")
+        r = Result(p.returncode, p.stdout.decode("latin-1"))
+        r.err = p.stderr.decode("latin-1")
+        return r
+    with tempfile.TemporaryFile() as out:
+        t = TerminalRun([exe] + list(args), cwd=cwd, env=env, stdout=out)
+        end = time.monotonic() + timeout
+        while t.proc.poll() is None and time.monotonic() < end:
+            if not termios.tcgetattr(t.master)[3] & termios.ICANON:
+                t.send("y")
+                break
+            t._pump(0.001)
+        rc = t.finish(timeout)
+        out.seek(0)
+        r = Result(rc, out.read().decode("latin-1"))
+    r.err = t.screen.decode("latin-1")
+    return r
