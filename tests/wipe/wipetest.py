@@ -222,12 +222,13 @@ def answer_wine(wp, exe, args, cwd, keys, env=None, pause=0.5):
     return r
 
 
-def run_form(exe, args, cwd, env=None, timeout=60):
+def run_form(exe, args, cwd, env=None, timeout=60, wrap=()):
     """Runs exe with args as a user would, quickly enough for attack loops:
     the directory form on a terminal of its own, y typed as soon as it reads
     keys (the terminal has left line mode), standard output to a file and
     standard error on the terminal; the other forms in a session of their
-    own with no terminal. Returns a Result with .err (standard error, or what
+    own with no terminal. wrap is put before the program (a command that
+    runs it, such as unshare). Returns a Result with .err (standard error, or what
     the terminal showed); rc is negative when it crashed or had to be killed."""
     import termios
     import time
@@ -235,7 +236,7 @@ def run_form(exe, args, cwd, env=None, timeout=60):
     env = native_env(env)
     if args[:1] != ["-d"]:
         try:
-            p = subprocess.run([exe] + list(args), cwd=cwd, env=env, stdin=subprocess.DEVNULL,
+            p = subprocess.run(list(wrap) + [exe] + list(args), cwd=cwd, env=env, stdin=subprocess.DEVNULL,
                                stdout=subprocess.PIPE, stderr=subprocess.PIPE, start_new_session=True,
                                timeout=timeout)
         except subprocess.TimeoutExpired:
@@ -244,7 +245,7 @@ def run_form(exe, args, cwd, env=None, timeout=60):
         r.err = p.stderr.decode("latin-1")
         return r
     with tempfile.TemporaryFile() as out:
-        t = TerminalRun([exe] + list(args), cwd=cwd, env=env, stdout=out)
+        t = TerminalRun(list(wrap) + [exe] + list(args), cwd=cwd, env=env, stdout=out)
         end = time.monotonic() + timeout
         while t.proc.poll() is None and time.monotonic() < end:
             if not termios.tcgetattr(t.master)[3] & termios.ICANON:
