@@ -44,12 +44,13 @@ def exchange(a, b):
         raise OSError(ctypes.get_errno(), os.strerror(ctypes.get_errno()), a)
 
 
-def swap(s, stop):
+def swap(s, stop, count):
     while not stop.is_set():
         try:
             exchange(s.p("top/sub"), s.p("hold/lnk"))
         except OSError:
             return  # Korwipe removed the directory or the link: nothing left to swap
+        count[0] += 1
 
 
 def say_yes(args, cwd):
@@ -81,23 +82,28 @@ FORMS = [("-d top", lambda cwd: say_yes(["-d", "top"], cwd), "top/f1"),
          ("top/sub/*", lambda cwd: run_plain(["top/sub/*"], cwd), None)]
 
 for form, run, witness in FORMS:
-    damaged, bad_rc, witness_left = 0, [], 0
+    damaged, bad_rc, witness_left, swapped = 0, [], 0, 0
     for _ in range(TRIES):
         with Scratch() as s:
             prepare(s)
             before = snapshot(s.p("victim"))
-            stop = threading.Event()
-            swapper = threading.Thread(target=swap, args=(s, stop))
+            stop, count = threading.Event(), [0]
+            swapper = threading.Thread(target=swap, args=(s, stop, count))
             swapper.start()
             try:
                 rc = run(s.path)
             finally:
                 stop.set()
                 swapper.join()
+            swapped += count[0] > 0
             damaged += snapshot(s.p("victim")) != before
             witness_left += witness is not None and os.path.exists(s.p(witness))
             if rc < 0:
                 bad_rc.append(rc)
+    # A swapper that fails at once would leave nothing attacked: then the
+    # count of damage says nothing.
+    c.true(f"{form}: tries with exchanges while Korwipe ran (not measured)", swapped >= TRIES // 2,
+           f"only {swapped} of {TRIES}")
     c.eq(f"{form}: tries that changed the outside folder, of {TRIES}", damaged, 0)
     if witness:
         c.eq(f"{form}: tries that left {witness}", witness_left, 0)
