@@ -98,7 +98,7 @@ for kind, args, no_proc in ROWS:
         time.sleep(0.2)
         waiting = peer.poll() is None
         c.true(f"{case}: the peer still waits in its open", waiting,
-               f"it ended: {peer.communicate()[0].decode().strip()}")
+               "" if waiting else f"it ended: {peer.communicate()[0].decode().strip()}")
         if waiting:
             ok, got = release(kind, node, peer)
             c.true(f"{case}: the peer gets what is sent once released", ok, got)
