@@ -20,8 +20,8 @@
 #include <cstring>
 #include <string>
 
-#include "os.h"
-#include "paths.h"
+#include "wipe/names/paths.h"
+#include "wipe/os/os.h"
 
 namespace {
 // What an entry is, looked at without following a link.
