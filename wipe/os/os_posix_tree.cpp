@@ -57,7 +57,9 @@ bool factsAt(int dirFd, const char* name, int flags, uint64_t dirVolume, Facts& 
                                                                          : out.id.volume != dirVolume;
       return true;
     }
-    if (errno != ENOSYS) return false;
+    // No statx: not in the kernel, or refused by a system-call filter
+    // (older container profiles answer EPERM, which statx itself never does).
+    if (errno != ENOSYS && errno != EPERM) return false;
     noStatx = true;
   }
   struct stat st;
