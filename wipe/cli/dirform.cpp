@@ -64,7 +64,8 @@ int runDirectoryForm(const OsArgument* argument) {
   std::vector<Unworkable> unworkable;
   bool cutShort = false;
   DirRef dir(new (std::nothrow) OsDir);  // held open from the listing to the last erase
-  if (argument && argument->exact && dir) collect(pattern, *dir, list, unworkable, cutShort);  // "-d" alone matches nothing
+  if (argument && argument->exact && dir)
+    collect(pattern, *dir, list, unworkable, cutShort);  // "-d" alone matches nothing
   if (list.empty() && unworkable.empty()) {
     std::puts("No matching directories found.");
     return 1;

@@ -47,14 +47,14 @@ bool factsAt(int dirFd, const char* name, int flags, uint64_t dirVolume, Facts& 
   static bool noStatx = false;
   if (!noStatx) {
     struct statx sx;
-    if (statx(dirFd, name, flags | AT_NO_AUTOMOUNT, STATX_TYPE | STATX_MODE | STATX_INO | STATX_SIZE,
-              &sx) == 0) {
+    if (statx(dirFd, name, flags | AT_NO_AUTOMOUNT, STATX_TYPE | STATX_MODE | STATX_INO | STATX_SIZE, &sx) == 0) {
       out.mode = sx.stx_mode;
       out.id.volume = (uint64_t)makedev(sx.stx_dev_major, sx.stx_dev_minor);
       out.id.index = sx.stx_ino;
       out.size = sx.stx_size;
-      out.mountRoot = (sx.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) ? (sx.stx_attributes & STATX_ATTR_MOUNT_ROOT) != 0
-                                                                         : out.id.volume != dirVolume;
+      out.mountRoot = (sx.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT)
+                          ? (sx.stx_attributes & STATX_ATTR_MOUNT_ROOT) != 0
+                          : out.id.volume != dirVolume;
       return true;
     }
     // No statx: not in the kernel, or refused by a system-call filter
@@ -149,16 +149,14 @@ static bool describe(int dirFd, uint64_t dirVolume, const char* name, OsEntry& e
     // counts as a link to a file, removed as a name.
     struct stat target;
     e.kind = fstatat(dirFd, name, &target, 0) == 0 && S_ISDIR(target.st_mode) ? OsNameKind::DirectoryLink
-                                                                               : OsNameKind::FileLink;
+                                                                              : OsNameKind::FileLink;
   } else {
     e.kind = S_ISDIR(f.mode) ? OsNameKind::Directory : OsNameKind::File;
   }
   return true;
 }
 
-bool osLookup(OsDir& d, const char* name, OsEntry& e) {
-  return *name && describe((int)d.handle, d.id.volume, name, e);
-}
+bool osLookup(OsDir& d, const char* name, OsEntry& e) { return *name && describe((int)d.handle, d.id.volume, name, e); }
 
 namespace {
 struct PosixListing {
@@ -245,8 +243,7 @@ bool osRemoveDirAt(OsDir& parent, const OsEntry& e, OsDir& dir) {
   struct stat st;
   nlink_t links = 1;
   bool gone = stillIs((int)parent.handle, e.name, dir.id, st) && S_ISDIR(st.st_mode) &&
-              unlinkat((int)parent.handle, e.name, AT_REMOVEDIR) == 0 && linksNow((int)dir.handle, links) &&
-              links == 0;
+              unlinkat((int)parent.handle, e.name, AT_REMOVEDIR) == 0 && linksNow((int)dir.handle, links) && links == 0;
   dir.close();
   return gone;
 }
@@ -346,8 +343,7 @@ static bool movedIsOurs(int from, const char* name, int into, const char* to, co
   if (fstatat(into, to, &st, AT_SYMLINK_NOFOLLOW) != 0) return false;
   if (idOf(st) == f.id) return true;
   OsFileId other = idOf(st);
-  if (renameat2(into, to, from, name, RENAME_NOREPLACE) != 0 && !S_ISDIR(st.st_mode) &&
-      stillIs(into, to, other, st))
+  if (renameat2(into, to, from, name, RENAME_NOREPLACE) != 0 && !S_ISDIR(st.st_mode) && stillIs(into, to, other, st))
     unlinkat(into, to, 0);
   return false;
 }
