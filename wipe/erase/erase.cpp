@@ -132,9 +132,16 @@ EraseStatus finishFile(PreparedFile& p) {
   printResidueWarning(p.path.c_str(), p.watch);
   // The neutral name hides the original name once the contents are gone. A
   // failed move (the name is taken, another volume) is not an error: the
-  // file is then deleted under its own name.
+  // file is then deleted under its own name. A file whose name was
+  // exchanged for another object meanwhile is somewhere else now: another
+  // attempt by name would only be another gamble, so it is reported.
   OsDir* current = osCurrentDir();
-  bool moved = current && osMoveToCurrentDir(*p.dir, p.entry, p.file, kErasedName);
+  OsMoveResult move = current ? osMoveToCurrentDir(*p.dir, p.entry, p.file, kErasedName) : OsMoveResult::NotMoved;
+  if (move == OsMoveResult::Lost) {
+    p.file.close();
+    return deleteFailed(p.path.c_str());
+  }
+  bool moved = move == OsMoveResult::Moved;
   if (!osDeleteFileAt(moved ? *current : *p.dir, moved ? kErasedName : p.entry.name, p.file))
     return deleteFailed(moved ? kErasedName : p.path.c_str());
   return Erased;

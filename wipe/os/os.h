@@ -217,13 +217,22 @@ struct OsStreams {
 };
 bool osOpenNamedStreams(OsFile& f, OsStreams& out);
 
+// Result of osMoveToCurrentDir.
+enum class OsMoveResult {
+  Moved,     // to, in the current directory, holds f
+  NotMoved,  // nothing moved (the name is taken, another volume): f is still e
+  Lost,      // POSIX: e no longer held f when it was checked, or held another
+             // object when the rename ran (exchanged for f in between); that
+             // object was put back, and where f is now is not known
+};
+
 // Moves the open file f, entry e of d, to the name to in the current
 // directory (osCurrentDir). Never replaces an existing file and never copies:
-// on another volume it fails, and the file stays where it is. True only when
-// to holds f afterwards; on POSIX, where the rename goes by name, another
-// object moved in its place is put back (or removed as a name), never left
-// in the current directory, and false says that f may now be elsewhere.
-bool osMoveToCurrentDir(OsDir& d, const OsEntry& e, OsFile& f, const char* to);
+// on another volume it fails, and the file stays where it is. On POSIX the
+// rename goes by name, so it is proved afterwards on f: another object moved
+// in its place is put back (or removed as a name), never left in the current
+// directory.
+OsMoveResult osMoveToCurrentDir(OsDir& d, const OsEntry& e, OsFile& f, const char* to);
 
 // Deletes the open file f, now under name in directory d (where it was
 // listed, or the current directory after the move). f is closed. True only

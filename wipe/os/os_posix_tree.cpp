@@ -332,46 +332,47 @@ OsOpenResult osOpenFileAt(OsDir& d, const OsEntry& e, OsFile& f) {
   return OsOpenResult::Opened;
 }
 
-// After a rename of what name in from held to to in into: true when to now
+// After a rename of what name in from held to to in into: Moved when to now
 // holds f. Otherwise the name held another object when the rename ran (one
 // exchanged for the file after the check): it goes back where it came from.
 // Where that fails (the old name was taken again meanwhile) it is removed as
 // a name, as a link in a tree is: it was a name of the tree (a directory
-// that is not empty cannot be, and stays). f was not moved.
-static bool movedIsOurs(int from, const char* name, int into, const char* to, const OsFile& f) {
+// that is not empty cannot be, and stays). f is then Lost.
+static OsMoveResult provedMove(int from, const char* name, int into, const char* to, const OsFile& f) {
   struct stat st;
-  if (fstatat(into, to, &st, AT_SYMLINK_NOFOLLOW) != 0) return false;
-  if (idOf(st) == f.id) return true;
+  if (fstatat(into, to, &st, AT_SYMLINK_NOFOLLOW) != 0) return OsMoveResult::Lost;
+  if (idOf(st) == f.id) return OsMoveResult::Moved;
   OsFileId other = idOf(st);
   if (renameat2(into, to, from, name, RENAME_NOREPLACE) != 0 && !S_ISDIR(st.st_mode) && stillIs(into, to, other, st))
     unlinkat(into, to, 0);
-  return false;
+  return OsMoveResult::Lost;
 }
 
-bool osMoveToCurrentDir(OsDir& d, const OsEntry& e, OsFile& f, const char* to) {
+OsMoveResult osMoveToCurrentDir(OsDir& d, const OsEntry& e, OsFile& f, const char* to) {
   OsDir* current = osCurrentDir();
   struct stat st;
-  if (!current || !stillIs((int)d.handle, e.name, f.id, st)) return false;
+  if (!current) return OsMoveResult::NotMoved;
+  if (!stillIs((int)d.handle, e.name, f.id, st)) return OsMoveResult::Lost;
   int from = (int)d.handle, into = (int)current->handle;
   // Another file system: the rename fails (EXDEV) and the file is deleted
   // where it is; it is never copied.
-  if (renameat2(from, e.name, into, to, RENAME_NOREPLACE) == 0) return movedIsOurs(from, e.name, into, to, f);
-  if (errno != EINVAL && errno != ENOSYS) return false;
+  if (renameat2(from, e.name, into, to, RENAME_NOREPLACE) == 0) return provedMove(from, e.name, into, to, f);
+  if (errno != EINVAL && errno != ENOSYS) return OsMoveResult::NotMoved;
   // File systems without the flag: a hard link fails on an existing name
   // just as the rename should. A link made to another object is undone; one
   // of ours whose old name then unlinks another object leaves the file with
   // a second link, which the delete's proof reports.
-  if (linkat(from, e.name, into, to, 0) != 0) return false;
-  if (fstatat(into, to, &st, AT_SYMLINK_NOFOLLOW) != 0) return false;
+  if (linkat(from, e.name, into, to, 0) != 0) return OsMoveResult::NotMoved;
+  if (fstatat(into, to, &st, AT_SYMLINK_NOFOLLOW) != 0) return OsMoveResult::Lost;
   if (!(idOf(st) == f.id)) {
     unlinkat(into, to, 0);  // the link just made, to the other object
-    return false;
+    return OsMoveResult::Lost;
   }
   if (unlinkat(from, e.name, 0) != 0) {
     if (stillIs(into, to, f.id, st)) unlinkat(into, to, 0);
-    return false;
+    return OsMoveResult::NotMoved;
   }
-  return true;
+  return OsMoveResult::Moved;
 }
 
 bool osDeleteFileAt(OsDir& d, const char* name, OsFile& f) {

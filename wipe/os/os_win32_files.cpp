@@ -141,10 +141,11 @@ bool osOpenNamedStreams(OsFile& f, OsStreams& out) {
 // swapped for a link since the open makes the rename move the file of the
 // same name behind the link instead (and Wine's delete on close looks that
 // path up twice, a much smaller window of the same kind).
-bool osMoveToCurrentDir(OsDir&, const OsEntry&, OsFile& f, const char* to) {
+OsMoveResult osMoveToCurrentDir(OsDir&, const OsEntry&, OsFile& f, const char* to) {
+  // Through the file's own handle: what moves is f, or nothing.
   OsDir* current = osCurrentDir();
   std::u16string name;
-  if (!current || !widenFileText(to, name) || name.empty() || name.size() > 0x7FFF) return false;
+  if (!current || !widenFileText(to, name) || name.empty() || name.size() > 0x7FFF) return OsMoveResult::NotMoved;
   size_t nameBytes = name.size() * sizeof(char16_t);
   size_t size = offsetof(NtRenameInformation, FileName) + nameBytes;
   std::vector<unsigned char> buffer(size + sizeof(char16_t), 0);
@@ -154,7 +155,9 @@ bool osMoveToCurrentDir(OsDir&, const OsEntry&, OsFile& f, const char* to) {
   info->FileNameLength = (ULONG)nameBytes;
   std::memcpy(info->FileName, name.data(), nameBytes);
   NtIoStatusBlock io = {};
-  return ntSucceeded(NtSetInformationFile(asHandle(f.handle), &io, info, (ULONG)size, kNtFileRenameInformation));
+  return ntSucceeded(NtSetInformationFile(asHandle(f.handle), &io, info, (ULONG)size, kNtFileRenameInformation))
+             ? OsMoveResult::Moved
+             : OsMoveResult::NotMoved;
 }
 
 bool osDeleteFileAt(OsDir&, const char*, OsFile& f) {
