@@ -4,6 +4,7 @@
 #include <string>
 
 #include "wipe/erase/batch.h"
+#include "wipe/erase/entry_action.h"
 #include "wipe/names/paths.h"
 #include "wipe/os/os.h"
 #include "wipe/walk/dirlist.h"
@@ -14,8 +15,8 @@
 // the root of another mount. It is reported with the line it would have had
 // (a directory's line without anything under it) and counted as a failure,
 // never shortened, replaced by a nearest name, or entered.
-static void reportEntry(const char* prefix, const OsEntry& e, EraseTally& tally) {
-  if (e.kind == OsNameKind::Directory && e.usable)
+static void reportEntry(const char* prefix, const OsEntry& e, EntryAction action, EraseTally& tally) {
+  if (action == EntryAction::EraseTree && e.usable)
     queueLine("Erasing directory %s%s%c\n", prefix, e.name, pathSeparator());
   else
     queueLine("error opening %s%s file\n", prefix, e.name);
@@ -51,17 +52,18 @@ void eraseDirectory(const DirRef& parent, const OsEntry& e, const char* path, Er
       return;
     }
     for (bool more = true; more; more = listing.next(c)) {
-      if (c.usable && osIsDotName(c.name)) continue;
+      EntryAction action = entryAction(c, EntryContext::Tree);
+      if (action == EntryAction::Skip) continue;
       // The root of another mount (a folder or file of another place bound
       // into the tree) is not part of it: neither entered, nor erased, nor
       // removed; it is reported as an entry that cannot be worked on, and
       // the tree stays.
       if (c.mountRoot || !c.usable || !joinPath(full, prefix, prefixLength, c.name)) {
-        reportEntry(prefix, c, tally);
-      } else if (c.kind == OsNameKind::Directory) {
+        reportEntry(prefix, c, action, tally);
+      } else if (action == EntryAction::EraseTree) {
         if (!subdirs.append(full, c)) tally.anyFailed = true;
       } else {
-        queueFile(dir, c, full, nullptr);  // links go as names
+        queueFile(dir, c, full, nullptr);  // a file, or a link removed as a name
       }
     }
     // Entries after a listing error are unseen: the tree cannot be whole.
