@@ -123,13 +123,18 @@ static EraseStatus overwriteStreams(OsStreams& streams, const char* path) {
 // for the segment where its unwritten part begins.
 constexpr int kGrowthRounds = 3;
 
+static EraseStatus growthFailed(uint64_t length) {
+  reportWriteError(length / kSegmentSize, nullptr);
+  return WriteFailed;
+}
+
 static EraseStatus coverGrowth(PreparedFile& p) {
   for (int round = 0;; ++round) {
     uint64_t now = 0;
-    if (!osFileLength(p.file, now)) return writeFailed(p.length / kSegmentSize, nullptr);
+    if (!osFileLength(p.file, now)) return growthFailed(p.length);
     // A file that shrank holds nothing that was not overwritten.
     if (now <= p.length) return Erased;
-    if (round == kGrowthRounds) return writeFailed(p.length / kSegmentSize, nullptr);
+    if (round == kGrowthRounds) return growthFailed(p.length);
     p.length = now;
     EraseStatus st = overwriteStream(p.file, now, p.passes, p.path.c_str());
     if (st != Erased) return st;
