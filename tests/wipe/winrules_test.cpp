@@ -197,6 +197,35 @@ TEST(WindowsNames, SplitLastComponent) {
   }
 }
 
+// The form of a Windows argument: its ? and * are wildcards, except for the
+// ? of a verbatim prefix (and the . of a device prefix, which is none anyway).
+TEST(WindowsNames, ArgumentWildcardsAfterThePrefix) {
+  struct Case {
+    const char16_t* typed;
+    bool wild;
+  } cases[] = {
+      {u"\\\\?\\C:\\dir\\file.txt", false},
+      {u"\\\\?\\C:\\dir\\a.txt.", false},
+      {u"\\\\?\\UNC\\srv\\share\\f", false},
+      {u"\\\\.\\C:\\dir\\file.txt", false},
+      {u"//?/C:/dir/file.txt", false},
+      {u"\\\\?\\C:\\dir\\*.txt", true},
+      {u"\\\\?\\C:\\dir\\log?.txt", true},
+      {u"\\\\.\\C:\\d?r\\f", true},
+      {u"\\\\??\\C:\\f", true},   // a second ? is no prefix
+      {u"\\?\\C:\\f", true},      // one leading separator: no prefix
+      {u"?\\C:\\f", true},
+      {u"\\\\?", true},             // too short for the prefix
+      {u"\\\\srv\\share\\*", true},
+      {u"a.txt", false},
+      {u"", false},
+  };
+  for (const Case& c : cases) {
+    std::u16string typed = c.typed;
+    EXPECT_EQ(win32ArgumentHasWildcards(typed), c.wild) << std::string(typed.begin(), typed.end());
+  }
+}
+
 TEST(WindowsNames, LastComponentAndReadOnly) {
   struct Case {
     const char16_t* typed;

@@ -217,7 +217,10 @@ bool osOpenNamedStreams(OsFile& f, OsStreams& out);
 
 // Moves the open file f, entry e of d, to the name to in the current
 // directory (osCurrentDir). Never replaces an existing file and never copies:
-// on another volume it fails, and the file stays where it is.
+// on another volume it fails, and the file stays where it is. Windows: the
+// name is to as the Win32 path rules make it, trailing dots and spaces
+// dropped, as the system's move names it ("this file has been erased." is
+// stored as "this file has been erased"); POSIX: to as it is.
 bool osMoveToCurrentDir(OsDir& d, const OsEntry& e, OsFile& f, const char* to);
 
 // Deletes the open file f, now under name in directory d (where it was
@@ -240,7 +243,8 @@ struct OsArgument {
   const char* text;
   bool exact;
   bool wild;  // the argument as typed holds * or ? (text may hold '?' in
-              // place of what it cannot show)
+              // place of what it cannot show); on Windows not counting the
+              // prefix of a "\\?\" or "\\.\" path, whose ? is no wildcard
 };
 
 // Fills args; returns their count. argv is the C runtime's.

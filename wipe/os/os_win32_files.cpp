@@ -141,10 +141,18 @@ bool osOpenNamedStreams(OsFile& f, OsStreams& out) {
 // swapped for a link since the open makes the rename move the file of the
 // same name behind the link instead (and Wine's delete on close looks that
 // path up twice, a much smaller window of the same kind).
+//
+// The name is the one the Win32 path rules make of `to` as a relative path,
+// as MoveFileA would: trailing dots and spaces go ("this file has been
+// erased." is stored without its period). A name ending in a period could
+// be made only through the native call, and Explorer and del could not open
+// the file left under it when the delete then failed.
 bool osMoveToCurrentDir(OsDir&, const OsEntry&, OsFile& f, const char* to) {
   OsDir* current = osCurrentDir();
-  std::u16string name;
-  if (!current || !widenFileText(to, name) || name.empty() || name.size() > 0x7FFF) return false;
+  std::u16string typed;
+  if (!current || !widenFileText(to, typed)) return false;
+  std::u16string name = win32LastComponent(typed, false);
+  if (name.empty() || name.size() > 0x7FFF) return false;
   size_t nameBytes = name.size() * sizeof(char16_t);
   size_t size = offsetof(NtRenameInformation, FileName) + nameBytes;
   std::vector<unsigned char> buffer(size + sizeof(char16_t), 0);

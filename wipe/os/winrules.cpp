@@ -137,6 +137,14 @@ std::u16string win32LastComponent(const std::u16string& typed, bool verbatim) {
   return typed.substr(0, n);
 }
 
+bool win32ArgumentHasWildcards(const std::u16string& typed) {
+  size_t start = 0;
+  if (typed.size() >= 4 && isSeparator16(typed[0]) && isSeparator16(typed[1]) &&
+      (typed[2] == u'?' || typed[2] == u'.') && isSeparator16(typed[3]))
+    start = 4;
+  return typed.find_first_of(u"*?", start) != std::u16string::npos;
+}
+
 uint32_t attributesWithoutReadOnly(uint32_t attributes) {
   // FILE_ATTRIBUTE_VALID_SET_FLAGS: read-only, hidden, system, archive,
   // normal, temporary, offline, not content indexed.

@@ -74,6 +74,13 @@ bool win32SplitLastComponent(const std::u16string& path, size_t& parentLength, s
 // relative names "." and "..". Empty when nothing is left.
 std::u16string win32LastComponent(const std::u16string& typed, bool verbatim);
 
+// Whether a typed argument holds a wildcard (* or ?) after its device
+// prefix: the ? of "\\?\" (a verbatim path) and the . of "\\.\" (a device
+// path) are part of the path's form, not of a name, so
+// "\\?\C:\dir\file.txt" is a plain name and "\\?\C:\dir\*.txt" a pattern.
+// Either slash counts as a separator in the prefix, as in the Win32 rules.
+bool win32ArgumentHasWildcards(const std::u16string& typed);
+
 // The attribute word that clears FILE_ATTRIBUTE_READONLY and keeps the other
 // attributes a program may set; FILE_ATTRIBUTE_NORMAL when none is left
 // (a word of 0 would mean "leave the attributes as they are").
