@@ -9,22 +9,7 @@
 #include <cstdint>
 #include <memory>
 
-// Paths live in fixed buffers of this many characters, terminator included.
-constexpr size_t kPathMax = 260;
-
-// True for a character that ends the directory part of a path or pattern:
-// backslash, slash and a drive colon on Windows, slash on POSIX.
-bool osIsSeparator(char c);
-
-// The separator written between a directory and an entry name.
-char osSeparator();
-
-// Bytes of the character that starts at text (which is not at its end): 2
-// for the lead byte of a double-byte character in the code page of the
-// Windows file functions (there a trail byte may be 0x5C, a backslash), 1
-// otherwise. Always 1 on POSIX, where no byte of a multi-byte UTF-8
-// character is an ASCII one.
-size_t osCharLength(const char* text);
+#include "wipe/names/paths.h"
 
 // ---- clock ----------------------------------------------------------------
 
@@ -80,6 +65,10 @@ struct OsDir {
   bool isOpen() const { return handle != -1; }
   void close();
 };
+
+// An open directory shared by the work queued in it (erase/batch.h): closed
+// when the last piece of that work lets go of it.
+using DirRef = std::shared_ptr<OsDir>;
 
 // One entry of a directory, as listed.
 struct OsEntry {
