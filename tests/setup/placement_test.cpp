@@ -141,7 +141,9 @@ TEST(Placement, AsideNameFitsOrIsRefused) {
     for (wchar_t& w : out) w = L'#';
     bool fitted = asideName(c.name, c.number, out, c.capacity);
     EXPECT_EQ(fitted, c.expected != nullptr) << c.number << " in " << c.capacity;
-    if (c.expected && fitted) EXPECT_EQ(std::wstring(out), std::wstring(c.expected)) << c.number;
+    if (c.expected && fitted) {
+      EXPECT_EQ(std::wstring(out), std::wstring(c.expected)) << c.number;
+    }
     // Nothing is written past the capacity, whatever the outcome.
     EXPECT_EQ(out[c.capacity], L'#') << c.number << " in " << c.capacity;
   }

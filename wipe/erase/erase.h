@@ -77,6 +77,14 @@ EraseStatus completeFile(PreparedFile& p);
 // name and the delete.
 EraseStatus finishFile(PreparedFile& p);
 
+// Overwrites the named streams of the directory dir holds, printed as path,
+// each whole like a file's contents, before the directory is removed: a
+// directory keeps no contents of its own, but NTFS lets it carry named
+// streams ("dir:name"), which removing it would free unwritten. False when
+// they cannot be listed or opened, or a write fails (which prints its line):
+// the directory must then stay.
+bool eraseDirectoryStreams(OsDir& dir, const char* path);
+
 // Writes one pass over the whole file from offset 0: every 16 MiB segment,
 // then the partial one, each filled with fresh bytes and written in one go,
 // then flushes to the disk. buf holds at least min(length, kSegmentSize)

@@ -204,6 +204,13 @@ struct OsStreams {
 };
 bool osOpenNamedStreams(OsFile& f, OsStreams& out);
 
+// The named data streams of the directory d holds ("dir:name" on NTFS; a
+// directory has no main stream, but may have named ones), each opened for
+// update, as osOpenNamedStreams does for a file; none on POSIX. False when
+// they cannot be listed or one of them cannot be opened: the directory
+// cannot be erased whole.
+bool osOpenDirStreams(OsDir& d, OsStreams& out);
+
 // Moves the open file f, entry e of d, to the name to in the current
 // directory (osCurrentDir). Never replaces an existing file and never copies:
 // on another volume it fails, and the file stays where it is. Windows: the

@@ -325,6 +325,12 @@ bool osOpenNamedStreams(OsFile&, OsStreams& out) {
   return true;
 }
 
+bool osOpenDirStreams(OsDir&, OsStreams& out) {
+  out.files.reset();
+  out.count = 0;
+  return true;
+}
+
 bool osMoveToCurrentDir(OsDir& d, const OsEntry& e, OsFile& f, const char* to) {
   OsDir* current = osCurrentDir();
   struct stat st;

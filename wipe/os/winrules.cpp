@@ -80,6 +80,15 @@ bool streamQueryMeansNone(uint32_t status) {
   }
 }
 
+bool streamsOfQuery(uint32_t status, const unsigned char* data, size_t size, std::vector<std::u16string>& names) {
+  names.clear();
+  if (streamQueryMeansNone(status)) return true;
+  // NT_SUCCESS: the severity bits 0 (success) or 1 (information); a warning
+  // such as STATUS_BUFFER_OVERFLOW means the list was cut short.
+  if ((status >> 30) >= 2) return false;
+  return readStreamNames(data, size, names);
+}
+
 bool narrowedNameFitsPath(const std::string& narrowed, const std::u16string& wide, const bool (&lead)[256],
                           size_t pathMax) {
   if (narrowed.empty() || narrowed.size() >= pathMax) return false;

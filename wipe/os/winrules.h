@@ -49,6 +49,14 @@ constexpr uint32_t kStatusInvalidDeviceRequest = 0xC0000010;
 constexpr uint32_t kStatusNotSupported = 0xC00000BB;
 bool streamQueryMeansNone(uint32_t status);
 
+// The named streams a FileStreamInformation query of a file or a directory
+// found, from its status and the size bytes it filled: true with names (empty
+// when it has none, or the file system keeps none), false when they could
+// not be listed (any other failure, or a malformed chain). A directory has
+// no main stream: its list holds only named ones, or nothing at all (success
+// with no bytes).
+bool streamsOfQuery(uint32_t status, const unsigned char* data, size_t size, std::vector<std::u16string>& names);
+
 // Whether a name the listing gave in UTF-16 (wide) can stand as one
 // component of a path in the file functions' text, given its exact narrowed
 // form: it fits a path buffer of pathMax characters, no character of it is a
