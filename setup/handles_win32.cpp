@@ -231,12 +231,12 @@ void gatherSecurity(HANDLE folder, EntryFacts& facts) {
   LocalFree(descriptor);
 }
 
-bool stillListed(HANDLE entry, HANDLE parent, const wchar_t* name) {
+bool stillListed(HANDLE entry, HANDLE parent, const wchar_t* name, bool mayBeLink) {
   BY_HANDLE_FILE_INFORMATION info;
   DWORD attributes = 0;
   ULONGLONG listedId = 0;
   return GetFileInformationByHandle(entry, &info) && listedAs(parent, name, attributes, listedId) &&
-         listedId == handleFileId(info) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+         listedId == handleFileId(info) && (mayBeLink || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT));
 }
 
 bool markForDelete(HANDLE h) {

@@ -68,11 +68,12 @@ bool gatherFacts(HANDLE entry, HANDLE parent, const wchar_t* name, EntryFacts& f
 void gatherSecurity(HANDLE folder, EntryFacts& facts);
 
 // True while `parent`'s listing still shows `name` as the file `entry`
-// holds, and not as a reparse point. Under Wine a rename or delete through
-// a handle acts on the path the handle was opened by; checking just before
-// it makes a folder swapped for a link since the open seen, and leaves only
-// the moment between this check and the act.
-bool stillListed(HANDLE entry, HANDLE parent, const wchar_t* name);
+// holds, and, unless mayBeLink (a link held itself, to be removed as a
+// name), not as a reparse point. Under Wine a rename or delete through a
+// handle acts on the path the handle was opened by; checking just before it
+// makes a folder swapped for a link since the open seen, and leaves only the
+// moment between this check and the act.
+bool stillListed(HANDLE entry, HANDLE parent, const wchar_t* name, bool mayBeLink = false);
 
 // Marks the entry of h to be deleted when its last handle closes; a folder
 // must be empty for this to succeed.

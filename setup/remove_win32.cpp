@@ -41,13 +41,14 @@ struct Level {
   HANDLE entry;
   HANDLE parent;
   const wchar_t* name;
+  bool link;  // a link held itself, removed as a name: its listing shows a reparse point
 };
 Level chain[3];
 int depth = 0;
 
 bool chainIntact() {
   for (int i = 0; i < depth; ++i)
-    if (!stillListed(chain[i].entry, chain[i].parent, chain[i].name)) return false;
+    if (!stillListed(chain[i].entry, chain[i].parent, chain[i].name, chain[i].link)) return false;
   return true;
 }
 
@@ -82,7 +83,7 @@ Removal removeEntry(HANDLE parent, const wchar_t* name, bool folderExpected, con
   if (!statusOk(s) || !gatherFacts(h.h, parent, name, facts)) return Removal::Refused;
   RemovalAction action = decideRemoval(facts, folderExpected);
   if (action == RemovalAction::Leave) return Removal::Refused;
-  chain[depth++] = Level{h.h, parent, name};
+  chain[depth++] = Level{h.h, parent, name, facts.reparsePoint};
   Removal contents = Removal::Gone;
   if (action == RemovalAction::EmptyThenRemove && inner && *inner)
     contents = removeEntry(h.h, *inner, inner[1] != nullptr, inner + 1);
