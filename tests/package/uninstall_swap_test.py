@@ -1,31 +1,21 @@
-"""The uninstaller under Wine while another user swaps one of the setting's
-folders for a link to a folder of theirs.
+"""The uninstaller under Wine while another user swaps Ostrel (or Korvanel)
+for a link to an outside folder of theirs: usage uninstall_swap_test.py
+Ostrel|Korvanel.
 
-usage: uninstall_swap_test.py Ostrel|Korvanel
+Installed once; then the uninstaller's copy runs in place (_?=) again and
+again over a fresh setting while a thread exchanges the folder with a link
+(renameat2 RENAME_EXCHANGE). The outside folder's config.cfg, Ostrel\\config.cfg
+and other files are never deleted or changed; the exit code is 0 every time.
+Each kind runs until SWAPPED runs saw a swap (fewer: "not measured"):
 
-The 64-bit installer is installed once; then its uninstaller (a copy, run in
-place with _?= so that it ends when it is done) runs silently again and again
-over a fresh ProgramData\\Korvanel\\Ostrel\\config.cfg, while a thread of this
-test exchanges the named folder with a symbolic link to an outside folder
-(renameat2 RENAME_EXCHANGE, so the name is never missing). The outside folder
-holds a config.cfg (and an Ostrel\\config.cfg) of its own and another file:
-whatever the swaps do, none of them may be deleted or changed, and the
-uninstaller ends with 0 every time.
-
-Two kinds of runs, each until SWAPPED runs saw a swap while the uninstaller
-ran (a run without one measured nothing and does not count; too few such runs
-fail as not measured):
-
-  tight  the thread swaps in a loop for the whole run. Wine's server deletes
-         by the path a handle was opened by, not the object: a swap landing
-         between the helper's last check and its delete removes the outside
-         config.cfg through the link although the helper held and checked
-         our own (on Windows the held folders cannot be renamed at all).
-         Such losses are counted and printed apart, not failed; every other
-         loss or change fails.
-  timed  one swap, made as soon as the uninstaller first opens an entry in
-         the folder (inotify): the helper checks the names again before it
-         deletes, so this must lose nothing.
+  tight  swaps in a loop for the whole run. Wine deletes by the path a handle
+         was opened by, so a swap between the helper's last check and its
+         delete removes the outside config.cfg although the helper held and
+         checked its own (Windows deletes the object; the held folders cannot
+         be renamed there). Such losses are counted apart; any other fails.
+  timed  one swap at the uninstaller's first open of an entry in the folder
+         (inotify): the helper checks the names again before it deletes, so
+         this must lose nothing.
 """
 import ctypes
 import os
@@ -151,20 +141,20 @@ def swap_runs(wp, installer, which):
             out.seek(0)
             return p.returncode, out.read().decode("latin-1")
 
-    rc, out = run([installer, "/S"])
+    rc, out = run([installer, "/S", "/D=C:\\Kor"])
     wp.wait_idle(timeout=240)
     korvanel = os.path.join(wp.programdata, "Korvanel")
     ostrel = os.path.join(korvanel, "Ostrel")
     if rc != 0 or not os.path.isfile(os.path.join(ostrel, "config.cfg")):
         failed(f"install: exit code {rc}, config.cfg placed: {os.path.exists(os.path.join(ostrel, 'config.cfg'))}")
-    folder = "C:\\Program Files\\Korvanel\\Ostrel"
+    folder = "C:\\Kor"
     uninstaller = os.path.join(wp.scratch, "un.exe")
-    shutil.copy(os.path.join(wp.prefix, "drive_c", "Program Files", "Korvanel", "Ostrel", "ostrel-uninstall.exe"),
+    shutil.copy(os.path.join(wp.prefix, "drive_c", "Kor", "ostrel-uninstall.exe"),
                 uninstaller)
-    # NSIS looks for " _?=" in the raw command line, unquoted: cmd passes
-    # its line on as it stands. With it the copy runs in place and ends
-    # only when it is done.
-    uninstall = ["cmd", "/c", f"un.exe /S _?={folder}"]
+    # NSIS looks for " _?=" in the raw command line, unquoted: a folder
+    # without blanks is passed on unquoted. With it the copy runs in place
+    # and ends only when it is done.
+    uninstall = [uninstaller, "/S", f"_?={folder}"]
     wp.hold()
 
     swapped_path = ostrel if which == "Ostrel" else korvanel
