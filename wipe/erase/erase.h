@@ -84,9 +84,3 @@ EraseStatus finishFile(PreparedFile& p);
 // they cannot be listed or opened, or a write fails (which prints its line):
 // the directory must then stay.
 bool eraseDirectoryStreams(OsDir& dir, const char* path);
-
-// Writes one pass over the whole file from offset 0: every 16 MiB segment,
-// then the partial one, each filled with fresh bytes and written in one go,
-// then flushes to the disk. buf holds at least min(length, kSegmentSize)
-// bytes. On failure prints the write error line and returns WriteFailed.
-EraseStatus writePass(OsFile& f, unsigned char* buf, uint64_t length);
