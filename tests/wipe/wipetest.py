@@ -15,6 +15,8 @@ import shutil
 from wipeseed import seed_from_time
 
 ERASED = "this file has been erased."
+# The same name on a Windows disk: the Win32 path rules drop a final period.
+ERASED_ON_WINDOWS = "this file has been erased"
 USAGE = 'usage: "Korwipe filename" or "Korwipe -d directory"'
 
 
@@ -271,3 +273,40 @@ def exchanger(a, b, stop, count):
         if libc.renameat2(at_fdcwd, pa, at_fdcwd, pb, rename_exchange) != 0:
             return
         count[0] += 1
+
+
+class MoveWatch:
+    """The names entries got by being moved into folder while it was watched
+    (inotify IN_MOVED_TO), in order: what a rename made on disk, seen by the
+    kernel whatever program or server did it."""
+
+    IN_MOVED_TO, IN_NONBLOCK = 0x80, 0x800
+
+    def __init__(self, folder):
+        import ctypes
+        self.libc = ctypes.CDLL(None, use_errno=True)
+        self.folder = folder
+        self.fd = -1
+        self.moved = []
+
+    def __enter__(self):
+        import ctypes
+        self.fd = self.libc.inotify_init1(self.IN_NONBLOCK)
+        if self.fd < 0 or self.libc.inotify_add_watch(self.fd, os.fsencode(self.folder), self.IN_MOVED_TO) < 0:
+            raise OSError(ctypes.get_errno(), "inotify on " + self.folder)
+        return self
+
+    def __exit__(self, *exc):
+        import struct
+        while True:
+            try:
+                data = os.read(self.fd, 65536)
+            except BlockingIOError:
+                break
+            at = 0
+            while at < len(data):
+                _, mask, _, length = struct.unpack_from("iIII", data, at)
+                if mask & self.IN_MOVED_TO:
+                    self.moved.append(os.fsdecode(data[at + 16:at + 16 + length].rstrip(b"\0")))
+                at += 16 + length
+        os.close(self.fd)

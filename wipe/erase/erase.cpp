@@ -176,6 +176,11 @@ EraseStatus completeFile(PreparedFile& p) {
   return finishFile(p);
 }
 
+bool eraseDirectoryStreams(OsDir& dir, const char* path) {
+  OsStreams streams;
+  return osOpenDirStreams(dir, streams) && overwriteStreams(streams, path) == Erased;
+}
+
 EraseStatus eraseFile(OsDir& dir, const OsEntry& e, const char* path) {
   PreparedFile p;
   PrepareResult r = prepareFile(dir, e, path, p);

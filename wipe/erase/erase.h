@@ -78,3 +78,11 @@ EraseStatus completeFile(PreparedFile& p);
 // (a file that keeps growing ends as WriteFailed), then the residue warning,
 // the move to the neutral name and the delete.
 EraseStatus finishFile(PreparedFile& p);
+
+// Overwrites the named streams of the directory dir holds, printed as path,
+// each whole like a file's contents, before the directory is removed: a
+// directory keeps no contents of its own, but NTFS lets it carry named
+// streams ("dir:name"), which removing it would free unwritten. False when
+// they cannot be listed or opened, or a write fails (which prints its line):
+// the directory must then stay.
+bool eraseDirectoryStreams(OsDir& dir, const char* path);

@@ -214,6 +214,13 @@ struct OsStreams {
 };
 bool osOpenNamedStreams(OsFile& f, OsStreams& out);
 
+// The named data streams of the directory d holds ("dir:name" on NTFS; a
+// directory has no main stream, but may have named ones), each opened for
+// update, as osOpenNamedStreams does for a file; none on POSIX. False when
+// they cannot be listed or one of them cannot be opened: the directory
+// cannot be erased whole.
+bool osOpenDirStreams(OsDir& d, OsStreams& out);
+
 // Result of osMoveToCurrentDir.
 enum class OsMoveResult {
   Moved,     // to, in the current directory, holds f
@@ -225,7 +232,10 @@ enum class OsMoveResult {
 
 // Moves the open file f, entry e of d, to the name to in the current
 // directory (osCurrentDir). Never replaces an existing file and never copies:
-// on another volume it fails, and the file stays where it is. On POSIX the
+// on another volume it fails, and the file stays where it is. Windows: the
+// name is to as the Win32 path rules make it, trailing dots and spaces
+// dropped, as the system's move names it ("this file has been erased." is
+// stored as "this file has been erased"); POSIX: to as it is. On POSIX the
 // rename goes by name, so it is proved afterwards on f: another object moved
 // in its place is put back (or removed as a name), never left in the current
 // directory.
@@ -253,7 +263,8 @@ struct OsArgument {
   const char* text;
   bool exact;
   bool wild;  // the argument as typed holds * or ? (text may hold '?' in
-              // place of what it cannot show)
+              // place of what it cannot show); on Windows not counting the
+              // prefix of a "\\?\" or "\\.\" path, whose ? is no wildcard
 };
 
 // Fills args; returns their count. argv is the C runtime's.

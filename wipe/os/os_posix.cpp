@@ -118,6 +118,12 @@ bool osOpenNamedStreams(OsFile&, OsStreams& out) {
   return true;
 }
 
+bool osOpenDirStreams(OsDir&, OsStreams& out) {
+  out.files.reset();
+  out.count = 0;
+  return true;
+}
+
 void osBeginFileWork() {}
 
 // ---- command line ----------------------------------------------------------

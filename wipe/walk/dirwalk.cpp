@@ -73,5 +73,5 @@ void eraseDirectory(const DirRef& parent, const OsEntry& e, const char* path, Er
     }
   }
   subdirs.eraseAll(dir, tally, false);
-  queueRemoveDir(parent, e, dir, tally, counted);
+  queueRemoveDir(parent, e, dir, path, tally, counted);
 }
