@@ -47,3 +47,36 @@ TEST(Paths, MatchNamePosixRules) {
   for (const Case& c : cases)
     EXPECT_EQ(matchName(c.pattern, c.name), c.match) << c.pattern << " vs " << c.name;
 }
+
+// ? takes one character of the name and a literal only the same whole
+// character, never a byte of one (UTF-8; an invalid byte is one character).
+TEST(Paths, MatchNameTakesWholeCharacters) {
+  struct Case {
+    const char* pattern;
+    const char* name;
+    bool match;
+  } cases[] = {
+      {"?.txt", "\xc3\xa9.txt", true},          // é, two bytes
+      {"??.txt", "\xc3\xa9.txt", false},
+      {"?", "\xe2\x82\xac", true},              // €, three bytes
+      {"?", "\xf0\x9f\x98\x80", true},          // an emoji, four bytes
+      {"a?c", "a\xf0\x9f\x98\x80" "c", true},
+      {"*\xa9", "\xc3\xa9", false},             // the trail byte alone is no character of é
+      {"\xc3*", "\xc3\xa9", false},             // nor is the lead byte
+      {"*?", "\xc3\xa9", true},
+      {"*??", "\xc3\xa9", false},
+      {"*\xc3\xa9", "x\xc3\xa9", true},
+      {"\xc3\xa9*", "\xc3\xa9t\xc3\xa9", true},
+      {"?", "\xff", true},                      // invalid bytes: one each
+      {"?", "\xc3x", false},                    // a lead byte without its trail
+      {"??", "\xc3x", true},
+      {"?", "\xe2\x82", false},                 // a sequence cut short
+      {"??", "\xe2\x82", true},
+      {"??", "\xc0\xaf", true},                 // overlong form of "/"
+      {"???", "\xed\xa0\x80", true},            // a surrogate
+      {"?", "\xf4\x90\x80\x80", false},         // past U+10FFFF
+      {"*.txt", "\xff\xfe.txt", true},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(matchName(c.pattern, c.name), c.match) << c.pattern << " vs " << c.name;
+}

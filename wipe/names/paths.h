@@ -19,7 +19,8 @@ size_t dirPartLength(const char* pattern);
 bool joinPath(char (&out)[kPathMax], const char* head, size_t headLength, const char* tail);
 
 // The Linux build's name matching: * is any run of characters (also empty),
-// ? exactly one, everything else itself, case-sensitive, names beginning with
-// a dot included. (The Windows build leaves matching to the system's search:
-// winmatch.h.)
+// ? exactly one character (osCharLength: of the locale's encoding, an
+// invalid byte counting as one), everything else itself, case-sensitive,
+// names beginning with a dot included. (The Windows build leaves matching to
+// the system's search: winmatch.h.)
 bool matchName(const char* pattern, const char* name);

@@ -101,6 +101,7 @@ void osFlushGroup(OsFile* const* files, size_t n, bool* ok) {
 
 // Handles are not scarce on Windows.
 int osFilesAtOnce() { return 4096; }
+int osFreeDescriptors() { return -1; }
 
 void osBeginFileWork() {
 #ifndef _WIN64
@@ -113,6 +114,28 @@ void osBeginFileWork() {
   if (IsWow64Process(GetCurrentProcess(), &wow64) && wow64) Wow64DisableWow64FsRedirection(&old);
 #endif
 }
+
+// ---- output and interruptions ---------------------------------------------
+
+// A console has a mode; a file or pipe in its place does not.
+bool osIsTerminal(bool errorStream) {
+  HANDLE h = GetStdHandle(errorStream ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
+  DWORD mode = 0;
+  return h != NULL && h != INVALID_HANDLE_VALUE && GetConsoleMode(h, &mode) != 0;
+}
+
+// The console acts on C0 and DEL; in the ANSI and OEM code pages 0x80-0x9F
+// are letters and signs (the euro sign among them), and no trail byte of a
+// double-byte character is below 0x40.
+bool osIsControlChar(const char* text, size_t n) {
+  unsigned char c = (unsigned char)*text;
+  return n == 1 && (c < 0x20 || c == 0x7F);
+}
+
+// The console ends a process on Ctrl-C from a thread of its own; nothing is
+// held back here.
+void osHoldInterrupts() {}
+void osReleaseInterrupts() {}
 
 // ---- command line ----------------------------------------------------------
 
