@@ -2,8 +2,8 @@
 
 #include <cstdint>
 
-#include "os.h"
-#include "reparse.h"
+#include "wipe/os/os.h"
+#include "wipe/os/reparse.h"
 
 static const char* kindName(OsNameKind k) {
   switch (k) {

@@ -4,11 +4,11 @@
 #include <string>
 #include <vector>
 
-#include "erase.h"
 #include "open_named.h"
-#include "os.h"
-#include "random.h"
 #include "scratch_path.h"
+#include "wipe/erase/erase.h"
+#include "wipe/os/os.h"
+#include "wipe/random/random.h"
 
 namespace {
 std::vector<unsigned char> readAll(const std::string& path) {

@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "open_named.h"
-#include "os.h"
-#include "residue.h"
 #include "scratch_path.h"
+#include "wipe/erase/residue.h"
+#include "wipe/os/os.h"
 
 TEST(Residue, FileSystemTypes) {
   struct Case {

@@ -1,6 +1,9 @@
-// Runs the Windows matching vectors of wildcard_vectors.txt through
-// winmatch.h: natively with the portable upper-case table, and in a Windows
-// test program with the system's. No test framework, so both can use it.
+// Runs the Windows matching vectors of wildcard_vectors.txt through the
+// steps a Windows listing of a pattern takes (os_win32_dirs.cpp): the typed
+// pattern translated once (translateSearchPattern), every listed long name
+// tested against the expression (nameInExpression). Natively with the
+// portable upper-case table, in a Windows test program with the system's.
+// No test framework, so both can use it.
 #pragma once
 
 #include <string>
@@ -20,6 +23,9 @@ struct VectorRun {
 // Reads the file at path and checks every row. False when the file cannot be
 // read or holds a line it does not understand (reported in failures).
 bool runWildcardVectors(const char* path, VectorRun& run);
+
+// What a listing of the typed pattern keeps of an entry of that name.
+bool listingKeeps(const std::u16string& typed, const std::u16string& name);
 
 // The text of a vector field: UTF-8 to UTF-16, "␠" a space, "(empty)" nothing.
 std::u16string vectorText(const std::string& field);

@@ -1,14 +1,14 @@
-#include "erase.h"
+#include "wipe/erase/erase.h"
 
 #include <memory>
 #include <new>
 
-#include "os.h"
-#include "pass_writer.h"
-#include "progress.h"
-#include "report.h"
-#include "residue.h"
-#include "settings.h"
+#include "wipe/erase/pass_writer.h"
+#include "wipe/erase/progress.h"
+#include "wipe/erase/report.h"
+#include "wipe/erase/residue.h"
+#include "wipe/erase/settings.h"
+#include "wipe/os/os.h"
 
 const char* const kErasedName = "this file has been erased.";
 

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <string>
 
-#include "os.h"
-#include "residue.h"
+#include "wipe/erase/residue.h"
+#include "wipe/os/os.h"
 
 
 // Result of eraseFile. 1 and 4 are not used here (1 is the driver's general

@@ -1,14 +1,14 @@
 #include <cstdio>
 #include <string>
 
-#include "erase.h"
-#include "os.h"
-#include "os_testhooks.h"
-#include "pass_writer.h"
-#include "progress.h"
-#include "random.h"
-#include "report.h"
-#include "segment_writer.h"
+#include "wipe/erase/erase.h"
+#include "wipe/erase/pass_writer.h"
+#include "wipe/erase/progress.h"
+#include "wipe/erase/report.h"
+#include "wipe/erase/segment_writer.h"
+#include "wipe/os/os.h"
+#include "wipe/os/testhooks.h"
+#include "wipe/random/random.h"
 
 uint64_t passesFlushed = 0;
 

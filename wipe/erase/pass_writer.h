@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "erase.h"
+#include "wipe/erase/erase.h"
 
 struct OsFile;
 struct ProgressLine;

@@ -1,4 +1,4 @@
-#include "paths.h"
+#include "wipe/names/paths.h"
 
 #include <cstring>
 
@@ -6,8 +6,8 @@ bool hasWildcards(const char* text) { return std::strpbrk(text, "*?") != nullptr
 
 size_t dirPartLength(const char* pattern) {
   size_t n = 0;
-  for (size_t i = 0; pattern[i]; i += osCharLength(pattern + i))
-    if (osIsSeparator(pattern[i])) n = i + 1;
+  for (size_t i = 0; pattern[i]; i += textCharLength(pattern + i))
+    if (isPathSeparator(pattern[i])) n = i + 1;
   return n;
 }
 
@@ -24,14 +24,14 @@ bool joinPath(char (&out)[kPathMax], const char* head, size_t headLength, const 
 
 // Iterative glob with one backtrack point: linear in practice, no recursion
 // depth that a long pattern could exhaust. It steps by characters
-// (osCharLength), so that ? takes a whole character of the name and a
+// (textCharLength), so that ? takes a whole character of the name and a
 // literal character matches only the same whole character.
 bool matchName(const char* pattern, const char* name) {
   size_t pi = 0, si = 0, star = (size_t)-1, mark = 0;
   size_t pn = std::strlen(pattern), sn = std::strlen(name);
   while (si < sn) {
-    size_t nameChar = osCharLength(name + si);
-    size_t patternChar = pi < pn ? osCharLength(pattern + pi) : 0;
+    size_t nameChar = textCharLength(name + si);
+    size_t patternChar = pi < pn ? textCharLength(pattern + pi) : 0;
     if (pi < pn && pattern[pi] == '?') {
       ++pi;
       si += nameChar;
@@ -44,7 +44,7 @@ bool matchName(const char* pattern, const char* name) {
       mark = si;
     } else if (star != (size_t)-1) {
       pi = star + 1;
-      mark += osCharLength(name + mark);
+      mark += textCharLength(name + mark);
       si = mark;
     } else {
       return false;

@@ -1,4 +1,4 @@
-#include "utf8.h"
+#include "wipe/names/utf8.h"
 
 static bool continuation(unsigned char c) { return (c & 0xC0) == 0x80; }
 

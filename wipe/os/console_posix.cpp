@@ -18,7 +18,7 @@
 
 #include <cerrno>
 
-#include "os.h"
+#include "wipe/os/os.h"
 
 namespace {
 const int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
@@ -139,4 +139,9 @@ void OsConsole::close() {
   }
   in = out = -1;
   pendingCode = -1;
+}
+
+bool osIsTerminal(bool errorStream) {
+  static const bool out = isatty(1) == 1, err = isatty(2) == 1;
+  return errorStream ? err : out;
 }

@@ -9,23 +9,7 @@
 #include <cstdint>
 #include <memory>
 
-// Paths live in fixed buffers of this many characters, terminator included.
-constexpr size_t kPathMax = 260;
-
-// True for a character that ends the directory part of a path or pattern:
-// backslash, slash and a drive colon on Windows, slash on POSIX.
-bool osIsSeparator(char c);
-
-// The separator written between a directory and an entry name.
-char osSeparator();
-
-// Bytes of the character that starts at text (which is not at its end): 2
-// for the lead byte of a double-byte character in the code page of the
-// Windows file functions (there a trail byte may be 0x5C, a backslash), 1
-// otherwise. POSIX: the character of the locale's encoding (UTF-8, also in
-// the C locale), an invalid byte counting as one; no byte of a multi-byte
-// UTF-8 character is an ASCII one.
-size_t osCharLength(const char* text);
+#include "wipe/names/paths.h"
 
 // ---- clock ----------------------------------------------------------------
 
@@ -81,6 +65,10 @@ struct OsDir {
   bool isOpen() const { return handle != -1; }
   void close();
 };
+
+// An open directory shared by the work queued in it (erase/batch.h): closed
+// when the last piece of that work lets go of it.
+using DirRef = std::shared_ptr<OsDir>;
 
 // One entry of a directory, as listed.
 struct OsEntry {
@@ -258,12 +246,6 @@ int osArguments(int argc, char** argv, OsArgument* args, int capacity);
 // True when standard output (standard error with errorStream) is a terminal
 // (a console on Windows).
 bool osIsTerminal(bool errorStream);
-
-// True when the character of n bytes at text (n from osCharLength) is one a
-// terminal acts on instead of showing it: C0, DEL, and on POSIX the C1
-// controls, as characters U+0080-U+009F or as bytes 0x80-0x9F that are no
-// part of a character.
-bool osIsControlChar(const char* text, size_t n);
 
 // ---- interruptions -----------------------------------------------------------
 

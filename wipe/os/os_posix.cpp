@@ -22,12 +22,9 @@
 #include <string>
 #include <vector>
 
-#include "os.h"
-#include "os_testhooks.h"
-#include "paths.h"
-
-bool osIsSeparator(char c) { return c == '/'; }
-char osSeparator() { return '/'; }
+#include "wipe/names/paths.h"
+#include "wipe/os/os.h"
+#include "wipe/os/testhooks.h"
 
 OsUtcTime osUtcNow() {
   OsUtcTime t{};
@@ -307,8 +304,8 @@ int osFilesAtOnce() {
 }
 
 // Below kWanted the descriptors in use are counted: one poll over every
-// number under the limit, which marks the numbers not open (POLLNVAL). No
-// /proc needed, one system call, and only where the limit is low.
+// number under the limit marks those not open (POLLNVAL). No /proc needed,
+// one system call, and only where the limit is low.
 int osFreeDescriptors() {
   rlim_t limit = descriptorLimit();
   if (limit == RLIM_INFINITY || limit >= kWanted) return -1;
@@ -391,16 +388,3 @@ int osArguments(int argc, char** argv, OsArgument* args, int capacity) {
   for (int i = 0; i < count && i < capacity; ++i) args[i] = {argv[i + 1], true, hasWildcards(argv[i + 1])};
   return count;
 }
-
-#ifdef KOR_WIPE_TEST_HOOKS
-bool osReadAt(OsFile& f, uint64_t offset, unsigned char* data, size_t n) {
-  while (n > 0) {
-    ssize_t r = pread((int)f.handle, data, n, (off_t)offset);
-    if (r <= 0) return false;
-    data += r;
-    offset += (uint64_t)r;
-    n -= (size_t)r;
-  }
-  return true;
-}
-#endif

@@ -11,18 +11,10 @@
 #include <deque>
 #include <string>
 
-#include "os.h"
-#include "os_testhooks.h"
-#include "paths.h"
-#include "win32_io.h"
-
-bool osIsSeparator(char c) { return c == '\\' || c == '/' || c == ':'; }
-char osSeparator() { return '\\'; }
-
-size_t osCharLength(const char* text) {
-  UINT codePage = AreFileApisANSI() ? CP_ACP : CP_OEMCP;
-  return IsDBCSLeadByteEx(codePage, (BYTE)text[0]) && text[1] ? 2 : 1;
-}
+#include "wipe/names/paths.h"
+#include "wipe/os/os.h"
+#include "wipe/os/testhooks.h"
+#include "wipe/os/win32_io.h"
 
 OsUtcTime osUtcNow() {
   OsUtcTime t{};
@@ -122,14 +114,6 @@ bool osIsTerminal(bool errorStream) {
   HANDLE h = GetStdHandle(errorStream ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
   DWORD mode = 0;
   return h != NULL && h != INVALID_HANDLE_VALUE && GetConsoleMode(h, &mode) != 0;
-}
-
-// The console acts on C0 and DEL; in the ANSI and OEM code pages 0x80-0x9F
-// are letters and signs (the euro sign among them), and no trail byte of a
-// double-byte character is below 0x40.
-bool osIsControlChar(const char* text, size_t n) {
-  unsigned char c = (unsigned char)*text;
-  return n == 1 && (c < 0x20 || c == 0x7F);
 }
 
 // The console ends a process on Ctrl-C from a thread of its own; nothing is
@@ -244,19 +228,3 @@ void OsConsole::close() {
   in = out = -1;
   pendingCode = -1;
 }
-
-#ifdef KOR_WIPE_TEST_HOOKS
-bool osReadAt(OsFile& f, uint64_t offset, unsigned char* data, size_t n) {
-  while (n > 0) {
-    OVERLAPPED ov{};
-    ov.Offset = (DWORD)offset;
-    ov.OffsetHigh = (DWORD)(offset >> 32);
-    DWORD chunk = n > 0x100000 ? 0x100000 : (DWORD)n, got = 0;
-    if (!ReadFile(asHandle(f.handle), data, chunk, &got, &ov) || got == 0) return false;
-    data += got;
-    offset += got;
-    n -= got;
-  }
-  return true;
-}
-#endif

@@ -13,7 +13,7 @@
 
 #include <cstdint>
 
-#include "os.h"
+#include "wipe/os/os.h"
 
 // Attribute bits as Windows defines them (FILE_ATTRIBUTE_*).
 constexpr uint32_t kWinAttrDirectory = 0x10;

@@ -1,5 +1,4 @@
-// POSIX: the character rule of names and arguments, and what a terminal
-// must not be sent.
+// The POSIX path rules of paths.h.
 //
 // Names and arguments are bytes in the locale's encoding (LC_CTYPE from the
 // environment, read once). UTF-8 is read by utf8CharLength, and so is the C
@@ -8,15 +7,17 @@
 // through the C library (mbrtowc); a single-byte one is one byte a
 // character. An invalid byte is always one character.
 #include <langinfo.h>
-#include <unistd.h>
 
 #include <clocale>
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
 
-#include "os.h"
-#include "utf8.h"
+#include "wipe/names/paths.h"
+#include "wipe/names/utf8.h"
+
+bool isPathSeparator(char c) { return c == '/'; }
+char pathSeparator() { return '/'; }
 
 namespace {
 enum class CharRule { Utf8, SingleByte, Library };
@@ -55,21 +56,16 @@ size_t character(const char* text, uint32_t* code) {
 }
 }  // namespace
 
-size_t osCharLength(const char* text) {
+size_t textCharLength(const char* text) {
   uint32_t code;
   return character(text, &code);
-}
-
-bool osIsTerminal(bool errorStream) {
-  static const bool out = isatty(1) == 1, err = isatty(2) == 1;
-  return errorStream ? err : out;
 }
 
 // C0 and DEL move the cursor, end lines or start sequences; so do the C1
 // controls, which terminals also take as single bytes 0x80-0x9F (0x9B is
 // CSI, ESC [): such a byte standing alone counts too, and so does the same
 // value reached as a character (U+0080-U+009F, C2 80 to C2 9F in UTF-8).
-bool osIsControlChar(const char* text, size_t n) {
+bool textIsControlChar(const char* text, size_t n) {
   uint32_t code = (unsigned char)*text;
   if (n > 1) character(text, &code);
   return code < 0x20 || code == 0x7F || (code >= 0x80 && code <= 0x9F);
