@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "wipe/cli/forms.h"
+#include "wipe/erase/report.h"
 #include "wipe/names/paths.h"
 #include "wipe/os/os.h"
 #include "wipe/walk/dirlist.h"
@@ -49,11 +50,15 @@ static void collect(const char* pattern, OsDir& dir, DirList& list, std::vector<
 }
 
 int runDirectoryForm(const OsArgument* argument) {
-  const char* pattern = argument ? argument->text : nullptr;
+  // A trailing separator names the directory before it ("old/"): the
+  // directories are what this form looks for anyway.
+  std::string pattern;
+  if (argument) pattern.assign(argument->text, lengthWithoutTrailingSeparators(argument->text));
   DirList list;
   std::vector<Unworkable> unworkable;
   DirRef dir(new (std::nothrow) OsDir);  // held open from the listing to the last erase
-  if (argument && argument->exact && dir) collect(pattern, *dir, list, unworkable);  // "-d" alone matches nothing
+  if (argument && argument->exact && dir)
+    collect(pattern.c_str(), *dir, list, unworkable);  // "-d" alone matches nothing
   if (list.empty() && unworkable.empty()) {
     std::puts("No matching directories found.");
     return 1;
@@ -75,9 +80,9 @@ int runDirectoryForm(const OsArgument* argument) {
     if (tally.done > 0) result = 0;
     for (const Unworkable& u : unworkable) {
       if (u.usable)
-        std::printf("Erasing directory %s%c\n", u.path.c_str(), pathSeparator());
+        printLine("Erasing directory %s%c\n", u.path.c_str(), pathSeparator());
       else
-        std::printf("error opening %s file\n", u.path.c_str());
+        printLine("error opening %s file\n", u.path.c_str());
       anyEraseFailed = true;
     }
   }

@@ -6,6 +6,7 @@
 #include "wipe/cli/forms.h"
 #include "wipe/erase/batch.h"
 #include "wipe/erase/erase.h"
+#include "wipe/erase/report.h"
 #include "wipe/names/paths.h"
 #include "wipe/os/os.h"
 
@@ -32,7 +33,7 @@ static int runPatternForm(const char* pattern, bool exact) {
         anyEraseFailed = true;
         continue;
       }
-      queueFile(dir, e, full, &tally);
+      queueFile(dir, e, full, tally, true);
     }
   }
   runQueue();
@@ -60,7 +61,7 @@ static int runSingleFile(const char* argument, bool exact) {
                osOpenDirPath(dirPart, true, dir) && osLookup(dir, argument + dirLength, e) && e.usable &&
                e.kind != OsNameKind::Directory && e.kind != OsNameKind::DirectoryLink;
   if (!found) {
-    std::printf("error opening %s file\n", argument);
+    printLine("error opening %s file\n", argument);
     return OpenFailed;
   }
   EraseStatus status = eraseFile(dir, e, argument);

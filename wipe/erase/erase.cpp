@@ -109,7 +109,9 @@ EraseStatus finishFile(PreparedFile& p) {
   printResidueWarning(p.path.c_str(), p.watch);
   // The neutral name hides the original name once the contents are gone. A
   // failed move (the name is taken, another volume) is not an error: the
-  // file is then deleted under its own name.
+  // file is then deleted under its own name. An interruption waits until
+  // both are done, so that it never leaves a file under the neutral name.
+  OsInterruptHold hold;
   OsDir* current = osCurrentDir();
   bool moved = current && osMoveToCurrentDir(*p.dir, p.entry, p.file, kErasedName);
   if (!osDeleteFileAt(moved ? *current : *p.dir, moved ? kErasedName : p.entry.name, p.file))

@@ -11,10 +11,11 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 struct ProgressLine {
   bool enabled = false;
-  const char* path = nullptr;
+  std::string path;  // as the terminal is sent it (shownOnTerminal)
   uint64_t length = 0;
   int pass = 0;          // 1-based, of passes
   int passes = 0;

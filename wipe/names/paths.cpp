@@ -11,6 +11,19 @@ size_t dirPartLength(const char* pattern) {
   return n;
 }
 
+// Character by character: in a double-byte code page a trail byte may be a
+// backslash.
+size_t lengthWithoutTrailingSeparators(const char* text) {
+  size_t kept = 0;
+  for (size_t i = 0; text[i];) {
+    size_t n = textCharLength(text + i);
+    bool separator = n == 1 && isPathSeparator(text[i]) && text[i] != ':';
+    i += n;
+    if (!separator) kept = i;
+  }
+  return kept;
+}
+
 bool joinPath(char (&out)[kPathMax], const char* head, size_t headLength, const char* tail) {
   size_t tailLength = std::strlen(tail);
   if (headLength + tailLength >= kPathMax) {

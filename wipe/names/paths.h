@@ -34,6 +34,10 @@ bool hasWildcards(const char* text);
 // separator (isPathSeparator); 0 when it has none.
 size_t dirPartLength(const char* pattern);
 
+// Length of text without the separators that end it ("old/" as tab
+// completion types it names the directory old); a drive colon stays.
+size_t lengthWithoutTrailingSeparators(const char* text);
+
 // out = the first headLength characters of head, then tail. False, with out
 // emptied, when the result does not fit in kPathMax: a truncated path could
 // name another file, so it is never used.

@@ -22,6 +22,7 @@ static void reportEntry(const char* prefix, const OsEntry& e, EraseTally& tally)
 
 void eraseDirectory(const DirRef& parent, const OsEntry& e, const char* path, EraseTally& tally, bool counted) {
   queueLine("Erasing directory %s%c\n", path, pathSeparator());
+  makeRoomForDescriptors(2);  // the directory and its listing
   DirRef dir(new (std::nothrow) OsDir);
   char prefix[kPathMax];
   const char sep[2] = {pathSeparator(), '\0'};
@@ -49,7 +50,7 @@ void eraseDirectory(const DirRef& parent, const OsEntry& e, const char* path, Er
       } else if (c.kind == OsNameKind::Directory) {
         if (!subdirs.append(full, c)) tally.anyFailed = true;
       } else {
-        queueFile(dir, c, full, nullptr);  // links go as names
+        queueFile(dir, c, full, tally, false);  // links go as names
       }
     }
   }
