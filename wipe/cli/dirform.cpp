@@ -25,9 +25,7 @@ static void consider(const char* pattern, size_t dirLength, const OsEntry& e, Di
   // untouched.
   if (e.kind != OsNameKind::Directory) return;
   if (e.usable && osIsDotName(e.name)) return;
-  char full[kPathMax];
-  if (!e.usable || !joinPath(full, pattern, dirLength, e.name) || !list.append(full, e))
-    unworkable.push_back({std::string(pattern, dirLength) + e.name, e.usable});
+  if (!e.usable || !list.append(e)) unworkable.push_back({std::string(pattern, dirLength) + e.name, e.usable});
 }
 
 // Collects the directories the pattern matches into list, in listing order,
@@ -39,6 +37,7 @@ static void collect(const char* pattern, OsDir& dir, DirList& list, std::vector<
   char dirPart[kPathMax];
   bool wild = hasWildcards(name);
   if (*name == '\0' || !joinPath(dirPart, pattern, dirLength, "") || !osOpenDirPath(dirPart, !wild, dir)) return;
+  list.folder.assign(pattern, dirLength);
   OsEntry e;
   if (!wild) {
     if (osLookup(dir, name, e)) consider(pattern, dirLength, e, list, unworkable);

@@ -33,6 +33,7 @@ void eraseDirectory(const DirRef& parent, const OsEntry& e, const char* path, Er
   size_t prefixLength = std::strlen(prefix);
 
   DirList subdirs;
+  subdirs.folder = prefix;
   {
     OsListing listing;
     OsEntry c;
@@ -48,7 +49,7 @@ void eraseDirectory(const DirRef& parent, const OsEntry& e, const char* path, Er
       if (!c.usable || !joinPath(full, prefix, prefixLength, c.name)) {
         reportEntry(prefix, c, tally);
       } else if (c.kind == OsNameKind::Directory) {
-        if (!subdirs.append(full, c)) tally.anyFailed = true;
+        if (!subdirs.append(c)) tally.anyFailed = true;
       } else {
         queueFile(dir, c, full, tally, false);  // links go as names
       }
