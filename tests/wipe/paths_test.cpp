@@ -80,3 +80,12 @@ TEST(Paths, MatchNameTakesWholeCharacters) {
   for (const Case& c : cases)
     EXPECT_EQ(matchName(c.pattern, c.name), c.match) << c.pattern << " vs " << c.name;
 }
+
+TEST(Paths, TrailingSeparatorsNameTheDirectory) {
+  struct Case {
+    const char* text;
+    size_t length;
+  } cases[] = {{"old/", 3}, {"old//", 3}, {"in/old/", 6}, {"ol*/", 3}, {"old", 3},
+               {"/", 0},    {"", 0},      {"a/b", 3},     {"\xc3\xa9/", 2}};
+  for (const Case& c : cases) EXPECT_EQ(lengthWithoutTrailingSeparators(c.text), c.length) << c.text;
+}
