@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "wipe/erase/report.h"
+#include "wipe/os/os.h"
 
 namespace {
 
@@ -40,7 +41,7 @@ size_t formatProgress(char* out, size_t outSize, const char* path, int pass, int
 }
 
 void ProgressLine::begin(const char* filePath, uint64_t fileLength, int passCount) {
-  enabled = fileLength > kProgressMinLength && stderrIsTerminal();
+  enabled = fileLength > kProgressMinLength && osIsTerminal(true);
   path = enabled ? shownOnTerminal(filePath) : std::string();
   length = fileLength;
   passes = passCount;

@@ -44,6 +44,3 @@ constexpr uint64_t kProgressMinLength = 64ull << 20;
 // shortened from the left so that the whole fits in `width` columns.
 size_t formatProgress(char* out, size_t outSize, const char* path, int pass, int passes,
                       uint64_t passBytes, uint64_t length, double bytesPerSecond, size_t width);
-
-// Platform: whether standard error is a terminal (a console on Windows).
-bool stderrIsTerminal();
