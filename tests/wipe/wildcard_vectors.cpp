@@ -64,7 +64,8 @@ bool runWildcardVectors(const char* path, VectorRun& run) {
     const std::string& kind = f[0];
     if (kind == "long" && f.size() == 5 && yesNo(f[4], a)) {
       ++run.longRows;
-      check(run, line, "match", listingKeeps(vectorText(f[2]), vectorText(f[3])), a);
+      run.longs.push_back(LongRow{line, vectorText(f[2]), vectorText(f[3]), a});
+      check(run, line, "match", listingKeeps(run.longs.back().pattern, run.longs.back().name), a);
     } else if (kind == "short" && f.size() == 7 && yesNo(f[4], a) && yesNo(f[5], b) && yesNo(f[6], c)) {
       // The system's search also tries the 8.3 name (the short column); a
       // listing keeps an entry by its long name alone (the long column).
@@ -88,17 +89,4 @@ bool runWildcardVectors(const char* path, VectorRun& run) {
     }
   }
   return true;
-}
-
-bool readLongRows(const char* path, std::vector<LongRow>& rows) {
-  std::ifstream in(path);
-  std::string line;
-  bool match;
-  while (std::getline(in, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    std::vector<std::string> f = fields(line);
-    if (f[0] == "long" && f.size() == 5 && yesNo(f[4], match))
-      rows.push_back(LongRow{line, vectorText(f[2]), vectorText(f[3]), match});
-  }
-  return !rows.empty();
 }

@@ -12,7 +12,15 @@
 // Rows of each kind in the file; a runner that reads fewer has lost some.
 constexpr int kLongRows = 115, kShortRows = 8, kTranslateRows = 20, kRawRows = 27;
 
+// A long-name row as read: for runs through other paths (the ANSI calls).
+struct LongRow {
+  std::string line;
+  std::u16string pattern, name;
+  bool match;
+};
+
 struct VectorRun {
+  std::vector<LongRow> longs;
   int longRows = 0, shortRows = 0, translateRows = 0, rawRows = 0;
   std::vector<std::string> failures;  // one line per failed check, naming its row
   bool complete() const {
@@ -29,11 +37,3 @@ bool listingKeeps(const std::u16string& typed, const std::u16string& name);
 
 // The text of a vector field: UTF-8 to UTF-16, "␠" a space, "(empty)" nothing.
 std::u16string vectorText(const std::string& field);
-
-// A long-name row as read: for runs through other paths (the ANSI calls).
-struct LongRow {
-  std::string line;
-  std::u16string pattern, name;
-  bool match;
-};
-bool readLongRows(const char* path, std::vector<LongRow>& rows);

@@ -55,10 +55,8 @@ int main(int argc, char** argv) {
   // then widened as the program widens a typed pattern and a name, and
   // matched. This adds to the rows above that widening gives back exactly
   // the units the rule was written for.
-  std::vector<LongRow> rows;
-  readLongRows(argv[1], rows);
   int ansiRows = 0;
-  for (const LongRow& row : rows) {
+  for (const LongRow& row : run.longs) {
     bool lossyPattern = false, lossyName = false;
     std::string pattern = narrow(row.pattern, CP_ACP, &lossyPattern), name = narrow(row.name, CP_ACP, &lossyName);
     if (lossyPattern || lossyName) continue;

@@ -8,23 +8,6 @@
 // UTF-8 source text to UTF-16 for the cases below.
 static std::u16string u16(const char* utf8) { return vectorText(utf8); }
 
-static std::string u8(const std::u16string& s) {
-  std::string out;
-  for (char16_t c : s) {
-    if (c < 0x80) {
-      out += (char)c;
-    } else if (c < 0x800) {
-      out += (char)(0xC0 | (c >> 6));
-      out += (char)(0x80 | (c & 0x3F));
-    } else {
-      out += (char)(0xE0 | (c >> 12));
-      out += (char)(0x80 | ((c >> 6) & 0x3F));
-      out += (char)(0x80 | (c & 0x3F));
-    }
-  }
-  return out;
-}
-
 TEST(WindowsMatching, EveryVectorRow) {
   VectorRun run;
   EXPECT_TRUE(runWildcardVectors(KOR_WILDCARD_VECTORS, run));
@@ -37,7 +20,7 @@ TEST(WindowsMatching, EveryVectorRow) {
 }
 
 // Letters beyond ASCII compare through the upper-case table, one unit each:
-// the names the system's search finds and deletes must be kept.
+// a listing keeps the names the system's own search would find.
 TEST(WindowsMatching, LettersBeyondAscii) {
   struct Case {
     const char* pattern;
@@ -69,8 +52,8 @@ TEST(WindowsMatching, TranslationEdges) {
     std::u16string got;
     bool ok = translateSearchPattern(u16(c.typed), c.verbatim, got);
     if (!c.expression)
-      EXPECT_FALSE(ok) << c.typed << " gave " << u8(got);
+      EXPECT_FALSE(ok) << c.typed;
     else
-      EXPECT_TRUE(ok && got == u16(c.expression)) << c.typed << " gave " << u8(got);
+      EXPECT_TRUE(ok && got == u16(c.expression)) << c.typed << " gave " << got.size() << " units";
   }
 }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "wipe/cli/forms.h"
+#include "wipe/erase/entry_action.h"
 #include "wipe/erase/report.h"
 #include "wipe/names/paths.h"
 #include "wipe/os/os.h"
@@ -20,11 +21,7 @@ struct Unworkable {
 
 static void consider(const char* pattern, size_t dirLength, const OsEntry& e, DirList& list,
                      std::vector<Unworkable>& unworkable) {
-  // A link to a directory is no match, as in the file forms: the walk would
-  // only remove the link and say done while the directory it leads to stays
-  // untouched.
-  if (e.kind != OsNameKind::Directory) return;
-  if (e.usable && osIsDotName(e.name)) return;
+  if (entryAction(e, EntryContext::DirectoryForm) != EntryAction::EraseTree) return;
   if (!e.usable || !list.append(e)) unworkable.push_back({std::string(pattern, dirLength) + e.name, e.usable});
 }
 

@@ -5,6 +5,7 @@
 
 #include "wipe/cli/forms.h"
 #include "wipe/erase/batch.h"
+#include "wipe/erase/entry_action.h"
 #include "wipe/erase/erase.h"
 #include "wipe/erase/report.h"
 #include "wipe/names/paths.h"
@@ -27,7 +28,7 @@ static int runPatternForm(const char* pattern, bool exact) {
     OsEntry e;
     char full[kPathMax];
     for (bool more = listing.first(*dir, pattern + dirLength, e); more; more = listing.next(e)) {
-      if (e.kind == OsNameKind::Directory || e.kind == OsNameKind::DirectoryLink) continue;
+      if (entryAction(e, EntryContext::FileForm) == EntryAction::Skip) continue;
       if (!e.usable || !joinPath(full, pattern, dirLength, e.name)) {
         queueLine("error opening %s%s file\n", dirPart, e.name);
         anyEraseFailed = true;
@@ -48,10 +49,8 @@ static int runPatternForm(const char* pattern, bool exact) {
 }
 
 // No search for a plain name: it is looked up in its folder, and anything
-// that is not there as a file (missing, a directory) is an open failure
-// (code 2). A link to a directory is refused as the directory itself is (and
-// as the pattern form skips both): it is no file, and removing it would say
-// done while the directory the user named is untouched.
+// that is not there as a file (missing, a directory, a link to one:
+// entryAction) is an open failure (code 2).
 static int runSingleFile(const char* argument, bool exact) {
   size_t dirLength = dirPartLength(argument);
   char dirPart[kPathMax];
@@ -59,7 +58,7 @@ static int runSingleFile(const char* argument, bool exact) {
   OsEntry e;
   bool found = exact && argument[dirLength] != '\0' && joinPath(dirPart, argument, dirLength, "") &&
                osOpenDirPath(dirPart, true, dir) && osLookup(dir, argument + dirLength, e) && e.usable &&
-               e.kind != OsNameKind::Directory && e.kind != OsNameKind::DirectoryLink;
+               entryAction(e, EntryContext::FileForm) != EntryAction::Skip;
   if (!found) {
     printLine("error opening %s file\n", argument);
     return OpenFailed;

@@ -148,46 +148,31 @@ static void runGroup(std::vector<Item*>& group) {
     at[k] = k == 0 ? wipeRandom : at[k - 1];
     if (k > 0) at[k].skip(place[k] - place[k - 1]);
   }
-  std::vector<char> failed(n, 0);
-  std::vector<OsFile*> files;
-  std::vector<size_t> which;
-  std::unique_ptr<bool[]> ok(new bool[n]);
+  std::vector<PassFile> files(n);
+  std::vector<PassFile*> inPass;
+  for (size_t k = 0; k < n; ++k) {
+    PreparedFile& p = *group[k]->prepared;
+    files[k].file = &p.file;
+    files[k].length = p.length;
+    files[k].stream = &at[k];
+    files[k].transcript = &group[k]->out;
+  }
   for (int pass = 0; pass < maxPasses; ++pass) {
-    files.clear();
-    which.clear();
+    inPass.clear();
     for (size_t k = 0; k < n; ++k) {
-      PreparedFile& p = *group[k]->prepared;
-      if (failed[k] || pass >= p.passes) continue;
-      at[k].fill(buf.get(), (size_t)p.length);
-      if (!osWriteAllAt(p.file, 0, buf.get(), (size_t)p.length)) {
-        failed[k] = 1;
-        activeTranscript = &group[k]->out;
-        group[k]->status = writeFailed(0, nullptr);
-        continue;
-      }
-      files.push_back(&p.file);
-      which.push_back(k);
+      if (!files[k].ok || pass >= group[k]->prepared->passes) continue;
+      files[k].ordinal = ordinal[k] + (uint64_t)pass + 1;
+      inPass.push_back(&files[k]);
     }
-    osFlushGroup(files.data(), files.size(), ok.get());
-    for (size_t i = 0; i < which.size(); ++i) {
-      size_t k = which[i];
-      if (ok[i]) {
-        testSnapshot(group[k]->prepared->file, ordinal[k] + (uint64_t)pass + 1);
-        continue;
-      }
-      failed[k] = 1;
-      activeTranscript = &group[k]->out;
-      group[k]->status = writeFailed(0, nullptr);
-    }
+    writePass(inPass.data(), inPass.size(), buf.get(), nullptr);
   }
   activeTranscript = nullptr;
   wipeRandom.skip(stream);
   passesFlushed = passOrdinal;
 
   for (size_t k = 0; k < n; ++k) {
-    if (failed[k]) continue;
     activeTranscript = &group[k]->out;
-    group[k]->status = finishFile(*group[k]->prepared);
+    group[k]->status = files[k].ok ? finishFile(*group[k]->prepared) : WriteFailed;
   }
   activeTranscript = nullptr;
 }

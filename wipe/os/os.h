@@ -1,8 +1,9 @@
 // The few file, search, console and clock operations Korwipe needs.
 //
 // Declared once here and defined by one platform file chosen by the build:
-// os_win32.cpp (Win32 ANSI calls) or os_posix.cpp (POSIX calls). Everything
-// else in wipe/ is portable and calls only these.
+// os_win32*.cpp (native handle calls, text in the ANSI file functions'
+// code page) or os_posix.cpp (POSIX calls). Everything above os/ is portable
+// and calls only these.
 #pragma once
 
 #include <cstddef>
@@ -100,8 +101,8 @@ bool osOpenDirPath(const char* dirPart, bool lastMayBeLink, OsDir& d);
 OsDir* osCurrentDir();
 
 // The entries of an open directory, in the system's order. With a name
-// pattern only those it names (Windows: by the system's search rules, see
-// winmatch.h; POSIX: matchName); without one, every entry, "." and ".."
+// pattern only those whose long name it matches (Windows: translated and
+// matched by the file system's rules, winmatch.h; POSIX: matchName); without one, every entry, "." and ".."
 // included where the system lists them. Non-copyable: the destructor ends it.
 struct OsListing {
   intptr_t handle = -1;
@@ -175,10 +176,6 @@ bool osSeekStart(OsFile& f);
 
 // Writes n bytes at the current position; true only when all were written.
 bool osWriteAll(OsFile& f, const unsigned char* data, size_t n);
-
-// Writes n bytes at offset (the file position is left undefined); true only
-// when all were written.
-bool osWriteAllAt(OsFile& f, uint64_t offset, const unsigned char* data, size_t n);
 
 // Pushes everything written so far through the system's cache to the disk.
 bool osFlush(OsFile& f);

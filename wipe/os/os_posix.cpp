@@ -263,18 +263,6 @@ bool osWriteAll(OsFile& f, const unsigned char* data, size_t n) {
   return true;
 }
 
-bool osWriteAllAt(OsFile& f, uint64_t offset, const unsigned char* data, size_t n) {
-  while (n > 0) {
-    ssize_t w = pwrite((int)f.handle, data, n, (off_t)offset);
-    if (w < 0 && errno == EINTR) continue;
-    if (w <= 0) return false;
-    data += w;
-    offset += (uint64_t)w;
-    n -= (size_t)w;
-  }
-  return true;
-}
-
 bool osFlush(OsFile& f) { return fsync((int)f.handle) == 0; }
 
 // The walk holds a descriptor per directory level (at most kPathMax / 2)

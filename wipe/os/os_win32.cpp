@@ -67,22 +67,6 @@ bool osWriteAll(OsFile& f, const unsigned char* data, size_t n) {
   return true;
 }
 
-// A synchronous handle writes at the OVERLAPPED offset and waits.
-bool osWriteAllAt(OsFile& f, uint64_t offset, const unsigned char* data, size_t n) {
-  while (n > 0) {
-    OVERLAPPED at = {};
-    at.Offset = (DWORD)offset;
-    at.OffsetHigh = (DWORD)(offset >> 32);
-    DWORD chunk = n > 0x40000000 ? 0x40000000 : (DWORD)n;
-    DWORD written = 0;
-    if (!WriteFile(asHandle(f.handle), data, chunk, &written, &at) || written == 0) return false;
-    data += written;
-    offset += written;
-    n -= written;
-  }
-  return true;
-}
-
 bool osFlush(OsFile& f) { return FlushFileBuffers(asHandle(f.handle)) != 0; }
 
 // Windows has no call that flushes many files' data with one flush of the

@@ -46,7 +46,9 @@ bool handleReparseTag(HANDLE h, DWORD& attributes, DWORD& tag);
 // all. Windows opens a link itself (FILE_OPEN_REPARSE_POINT); Wine opens a
 // POSIX link through to its target and names the handle by the target's
 // path, which this tells. True when a path cannot be had: the identity and
-// tag checks stand alone then.
+// tag checks stand alone then, where refusing would fail every file on such
+// a volume. (cfgsetup's namedIn answers false there: it can give up at the
+// cost of one setting file.)
 bool handleNamedIn(HANDLE h, HANDLE dir, const std::u16string& name);
 
 // Marks the object of h to be deleted when its last handle closes. A

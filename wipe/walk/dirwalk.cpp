@@ -3,6 +3,7 @@
 #include <new>
 
 #include "wipe/erase/batch.h"
+#include "wipe/erase/entry_action.h"
 #include "wipe/names/paths.h"
 #include "wipe/os/os.h"
 #include "wipe/walk/dirlist.h"
@@ -12,8 +13,8 @@
 // (Windows) has no exact form that the file functions' text can hold. It is
 // reported with the error line it would have had and counted as a failure,
 // never shortened or replaced by a nearest name.
-static void reportEntry(const char* prefix, const OsEntry& e, EraseTally& tally) {
-  if (e.kind == OsNameKind::Directory && e.usable)
+static void reportEntry(const char* prefix, const OsEntry& e, EntryAction action, EraseTally& tally) {
+  if (action == EntryAction::EraseTree && e.usable)
     queueLine("Erasing directory %s%s%c\n", prefix, e.name, pathSeparator());
   else
     queueLine("error opening %s%s file\n", prefix, e.name);
@@ -45,13 +46,14 @@ void eraseDirectory(const DirRef& parent, const OsEntry& e, const char* path, Er
       return;
     }
     for (bool more = true; more; more = listing.next(c)) {
-      if (c.usable && osIsDotName(c.name)) continue;
+      EntryAction action = entryAction(c, EntryContext::Tree);
+      if (action == EntryAction::Skip) continue;
       if (!c.usable || !joinPath(full, prefix, prefixLength, c.name)) {
-        reportEntry(prefix, c, tally);
-      } else if (c.kind == OsNameKind::Directory) {
+        reportEntry(prefix, c, action, tally);
+      } else if (action == EntryAction::EraseTree) {
         if (!subdirs.append(c)) tally.anyFailed = true;
       } else {
-        queueFile(dir, c, full, tally, false);  // links go as names
+        queueFile(dir, c, full, tally, false);  // a file, or a link removed as a name
       }
     }
   }
