@@ -51,7 +51,8 @@ version=$(sed -n 's/^project(Korvanel VERSION \([0-9][0-9.]*\).*/\1/p' CMakeList
 name=korvanel-ostrel
 
 # The programs each preset ships; each artefact takes them from one preset.
-windows_programs="Korwipe presentation cfgsetup"
+# cfgremove goes into the installer's uninstaller only.
+windows_programs="Korwipe presentation cfgsetup cfgremove"
 native_programs="Korwipe cfgsetup"
 
 # One time stamp for everything packaged, taken before anything is built:
@@ -107,7 +108,7 @@ trap 'rm -rf "$work"' EXIT
 installer() {  # installer ARCH PRESET FILE
   checkBuild "$2"
   need "$builds/$2/wipe/Korwipe.exe" "$builds/$2/presentation/presentation.exe" \
-       "$builds/$2/setup/cfgsetup.exe" "$builds/$2/setup/Tavisk Sleeper.ini"
+       "$builds/$2/setup/cfgsetup.exe" "$builds/$2/setup/Tavisk Sleeper.ini" "$builds/$2/setup/cfgremove.exe"
   makensis -V2 -DVERSION="$version" -DARCH="$1" -DPROGRAMS="$builds/$2" -DOUTFILE="$3" \
     "$root/package/windows/ostrel.nsi"
   echo "package: $3"

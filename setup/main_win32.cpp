@@ -12,7 +12,8 @@
 // folders and the file are placed through handles that never follow a link
 // (place_win32.h). Where the placement cannot be made safe, nothing is
 // placed and the tool is not started: nothing is granted on what someone
-// else chose.
+// else chose. The tool is started only when both folders were made or
+// verified by this run.
 //
 // Every path and the parameter line live in fixed buffers of MAX_PATH
 // characters. When a piece does not fit, the part that needs it is left out
@@ -111,17 +112,18 @@ int wmain(int, wchar_t**, wchar_t**) {
   workPath.cutAfterLast(L'\\');
   workPath.append(L"Tavisk Sleeper.ini");
 
-  enablePlacementPrivileges();
+  enableBackupPrivileges();
   bool grantable = placeSetting();
 
   // The destination once more, from scratch, for the tool's parameter line.
   // The tool resolves this path again, after the checks, and it still
-  // names what was placed: Korvanel and Ostrel are now owned by
-  // Administrators, SYSTEM or TrustedInstaller, and only those may change
-  // them (Users may read), while the application-data folder lets no user
-  // delete or rename what it holds. So no ordinary user can swap either
-  // folder or put a name into Ostrel. (Users may delete config.cfg once it
-  // is granted to them, but not put anything in its place.)
+  // names what was placed: Korvanel and Ostrel were both made or verified
+  // by this run (a folder someone else made was moved aside, never taken
+  // over), so they are owned by the trusted accounts and only those may
+  // change them (Users may read), while the application-data folder lets
+  // no user delete or rename what it holds. So no ordinary user can swap
+  // either folder or put a name into Ostrel. (Users may delete config.cfg
+  // once it is granted to them, but not put anything in its place.)
   fetchCommonAppData(workPath);
   workPath.append(L"\\Korvanel\\Ostrel\\config.cfg");
   parameterLine.assign(L"\"");

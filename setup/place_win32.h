@@ -1,27 +1,15 @@
-// The Windows placement of config.cfg, step by step, through handles.
-//
-// The common application-data folder lets every local user create folders,
-// so each name on the way (Korvanel, Ostrel, config.cfg) may have been made
-// by someone else, as a link to a place of their choosing. Every step opens
-// the next name relative to the handle of the folder before it, never
-// follows a link, checks that the handle holds the very entry of that name,
-// and acts through that handle (placement.h has the rules). Nothing is
-// resolved from a path again until the tool is started, and by then only
-// the trusted accounts own or may change either folder.
+// The Windows placement of config.cfg, step by step, through handles
+// (handles_win32.h): each name is opened relative to the handle of the
+// folder before it, checked to be the entry of that name and no link, and
+// acted on through that handle (placement.h has the rules). Nothing is
+// resolved from a path again until the tool is started, and by then both
+// folders were made or verified by this run and only the trusted accounts
+// own or may change them.
 #pragma once
 
 #include <windows.h>
 
-// A kernel handle, closed on every way out of its scope.
-struct ScopedHandle {
-  HANDLE h = INVALID_HANDLE_VALUE;
-  ScopedHandle() = default;
-  ScopedHandle(const ScopedHandle&) = delete;
-  ScopedHandle& operator=(const ScopedHandle&) = delete;
-  ~ScopedHandle() { close(); }
-  bool isOpen() const { return h != INVALID_HANDLE_VALUE && h != nullptr; }
-  void close();
-};
+#include "handles_win32.h"
 
 // Results of the placement steps.
 enum class StepResult {
@@ -30,19 +18,15 @@ enum class StepResult {
   Refused,  // the entry is not what it claims to be, or could not be made safe: place and grant nothing
 };
 
-// Enables the privileges that let an administrator open a folder someone
-// else owns for resetting its owner and access list. Missing ones are no
-// error: the open then tells.
-void enablePlacementPrivileges();
-
 // Opens the common application-data folder itself, by its path. It is the
 // system's folder, so a redirection the system made there is followed.
 bool openBaseFolder(const wchar_t* path, ScopedHandle& out);
 
 // Opens the folder `name` in `parent`, creating it with the guarded access
-// list when it is missing, and makes sure it is a real folder that only
-// the trusted accounts can change (resetting owner and access list when
-// needed). Done: `out` holds the folder.
+// list when it is missing. A real folder that is not the trusted accounts'
+// alone is renamed aside through its handle (name.untrusted-N, the first N
+// free) and the folder made anew; when that cannot be done, Refused. Done:
+// `out` holds a folder this run made or verified.
 StepResult enterFolder(HANDLE parent, const wchar_t* name, ScopedHandle& out);
 
 // Places the file `name` in `folder` with the contents of `source` (no

@@ -5,14 +5,17 @@
 ; ARCH 32 makes the shipped installer of the 32-bit programs (into the 32-bit
 ; program files folder); ARCH 64 makes one of the 64-bit build, with a 64-bit
 ; installer stub, into the 64-bit program files folder. PROGRAMS is the build
-; folder holding wipe/Korwipe.exe, presentation/presentation.exe and
-; setup/cfgsetup.exe with its "Tavisk Sleeper.ini".
+; folder holding wipe/Korwipe.exe, presentation/presentation.exe,
+; setup/cfgsetup.exe with its "Tavisk Sleeper.ini", and setup/cfgremove.exe
+; (for the uninstaller).
 ;
 ; What the installer adds, and the uninstaller removes again:
 ;   $INSTDIR: the three programs, ostrel-uninstall.exe, and "Tavisk Sleeper.ini" when
 ;     it was not there yet (an administrator's own copy is kept, then and on
 ;     uninstall);
-;   ProgramData\Korvanel\Ostrel\config.cfg, placed by cfgsetup.exe;
+;   ProgramData\Korvanel\Ostrel\config.cfg, placed by cfgsetup.exe (removed by
+;     cfgremove.exe, which only the uninstaller carries: setup/cfgremove.exe of
+;     PROGRAMS);
 ;   the all-users Start menu shortcut to the presentation;
 ;   the registration under HKLM ...\Uninstall\KorvanelOstrel.
 ; Folders are removed only when they are empty. The PATH is not touched.
@@ -213,21 +216,6 @@ SectionEnd
   Delete /REBOOTOK "$INSTDIR\${NAME}"
 !macroend
 
-; $0 is 1 when the path in $0 is a folder and not a link (reparse point).
-Function un.isRealFolder
-  System::Call 'kernel32::GetFileAttributesW(w r0) i .r1'
-  ${If} $1 = -1
-    StrCpy $0 0
-  ${Else}
-    IntOp $2 $1 & 0x410
-    ${If} $2 = 0x10
-      StrCpy $0 1
-    ${Else}
-      StrCpy $0 0
-    ${EndIf}
-  ${EndIf}
-FunctionEnd
-
 Section "Uninstall"
   SetShellVarContext all
   ; A program still running is removed at the next restart; so is a new
@@ -254,24 +242,26 @@ Section "Uninstall"
     RMDir /REBOOTOK "${PROGRAM_FILES}\${COMPANY}"
   ${EndIf}
 
-  ; $APPDATA of all users is the common application-data folder, where
-  ; cfgsetup placed the setting. Every user may create folders there:
-  ; nothing is removed through a link planted in place of either folder.
-  ; (cfgsetup leaves both folders to the administrators, so they cannot be
-  ; swapped for a link after this check.)
-  StrCpy $0 "$APPDATA\${COMPANY}"
-  Call un.isRealFolder
-  StrCpy $4 $0
-  StrCpy $0 "$APPDATA\${COMPANY}\Ostrel"
-  Call un.isRealFolder
-  ${If} $4 = 1
-  ${AndIf} $0 = 1
-    Delete "$APPDATA\${COMPANY}\Ostrel\config.cfg"
-    RMDir "$APPDATA\${COMPANY}\Ostrel"
-    RMDir "$APPDATA\${COMPANY}"
-  ${Else}
+  ; The setting cfgsetup placed under the common application-data folder,
+  ; where every user may create folders: cfgremove, carried in the
+  ; uninstaller and unpacked to its own temporary folder, removes
+  ; Korvanel\Ostrel\config.cfg and the two folders through handles, as
+  ; cfgsetup placed them. A link in place of any of them goes as a name, its
+  ; target untouched; anything else stays. It says 1 when it left something
+  ; it could not remove safely (0: nothing of ours is left, or only a folder
+  ; that holds others' files).
+  InitPluginsDir
+  SetOutPath "$PLUGINSDIR"
+  File "${PROGRAMS}/setup/cfgremove.exe"
+  StrCpy $0 1
+  ClearErrors
+  ExecWait '"$PLUGINSDIR\cfgremove.exe"' $0
+  ${If} ${Errors}
+  ${OrIf} $0 != 0
     DetailPrint "$APPDATA\${COMPANY}\Ostrel is not a plain folder: left as it is."
   ${EndIf}
+  Delete "$PLUGINSDIR\cfgremove.exe"
+  SetOutPath "$TEMP"
 
   Delete "${SHORTCUT}"
   DeleteRegKey HKLM "${UNINSTALL_KEY}"

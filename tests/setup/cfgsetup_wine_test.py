@@ -339,6 +339,80 @@ def case_planted_links(sp):
             check(sp.calls()[0] == [], f"{what}: the tool was started: {sp.calls()[0]}")
 
 
+def case_squatted_folders(sp, holder):
+    # A user makes Korvanel (or Ostrel) before the administrator's run and
+    # keeps it open, with the rights a folder's owner always has and the
+    # right to add files. Wine keeps no owners: a folder whose Unix mode lets
+    # everyone write is one it shows as open to everyone's changes, which
+    # cfgsetup must not take over. It moves the folder aside through its
+    # handle and makes it anew, so the maker's handle can still add files
+    # only to the folder moved aside; held so that it cannot be moved,
+    # nothing is placed and no tool started.
+    data = sp.wp.programdata
+    go = os.path.join(sp.drive_c, "go")
+
+    def squat(rel, mode=0o777):
+        os.makedirs(os.path.join(data, rel))
+        os.chmod(os.path.join(data, rel), mode)
+        with open(os.path.join(data, rel, "theirs.txt"), "wb") as f:
+            f.write(b"the maker's own file")
+
+    def names():
+        return sorted(os.path.relpath(os.path.join(d, n), data) for d, ds, fs in os.walk(data)
+                      for n in ds + fs if os.path.relpath(os.path.join(d, n), data).startswith("Korvanel"))
+
+    # (what, folders made beforehand (path, mode), folder held, its sharing,
+    #  names afterwards, tool started)
+    placed = ["Korvanel", "Korvanel/Ostrel", "Korvanel/Ostrel/config.cfg"]
+    cases = (
+        ("Korvanel made by a user", [("Korvanel", 0o777)], "Korvanel", "all",
+         placed + ["Korvanel.untrusted-1", "Korvanel.untrusted-1/planted.txt", "Korvanel.untrusted-1/theirs.txt"],
+         True),
+        ("Ostrel made by a user", [("Korvanel", 0o755), ("Korvanel/Ostrel", 0o777)], "Korvanel\\Ostrel", "all",
+         placed + ["Korvanel/Ostrel.untrusted-1", "Korvanel/Ostrel.untrusted-1/planted.txt",
+                   "Korvanel/Ostrel.untrusted-1/theirs.txt", "Korvanel/theirs.txt"],
+         True),
+        ("the first aside name taken", [("Korvanel.untrusted-1", 0o755), ("Korvanel", 0o777)], "Korvanel", "all",
+         placed + ["Korvanel.untrusted-1", "Korvanel.untrusted-1/theirs.txt", "Korvanel.untrusted-2",
+                   "Korvanel.untrusted-2/planted.txt", "Korvanel.untrusted-2/theirs.txt"],
+         True),
+        ("Korvanel held without sharing delete", [("Korvanel", 0o777)], "Korvanel", "nodelete",
+         ["Korvanel", "Korvanel/planted.txt", "Korvanel/theirs.txt"], False),
+    )
+    sp.put_source(b"\x03")
+    for what, made, held, sharing, expected, started in cases:
+        for n in os.listdir(data):
+            if n.startswith("Korvanel"):
+                shutil.rmtree(os.path.join(data, n))
+        for rel, mode in made:
+            squat(rel, mode)
+        if os.path.exists(go):
+            os.remove(go)
+        sp.forget_calls()
+        p = subprocess.Popen(sp.wp.argv(holder, ["C:\\ProgramData\\" + held, sharing, "C:\\go", "planted.txt"]),
+                             cwd=sp.wp.scratch, env=sp.wp.env(), stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        try:
+            first = p.stdout.readline().strip()
+            check(first == b"held", f"{what}: the holder could not open the folder: {first!r}")
+            sp.run(wait=False)
+            open(go, "w").close()
+            last = p.stdout.read().strip()
+        finally:
+            p.wait(timeout=120)
+        sp.wp.wait_idle()
+        got = names()
+        check(got == sorted(expected), f"{what}: ProgramData holds {got}, expected {sorted(expected)}")
+        check(last == b"created", f"{what}: the holder's handle could not add a file: {last!r}")
+        if started:
+            check(read(target(sp)) == b"\x03", f"{what}: config.cfg is not the source")
+            check_one_call(sp, DEFAULT_LINE, what)
+        else:
+            check(sp.calls()[0] == [], f"{what}: the tool was started: {sp.calls()[0]}")
+        theirs = [n for n in got if n.endswith("theirs.txt")]
+        for n in theirs:
+            check(read(os.path.join(data, n)) == b"the maker's own file", f"{what}: {n} changed")
+
+
 def case_korwipe_reads_setting(sp, korwipe, korwipe_testcfg):
     folder = os.path.join(sp.wp.programdata, "Korvanel", "Ostrel")
     for setting, passes in ((b"\x01", 1), (b"\x00", 5)):
@@ -379,6 +453,7 @@ CASES = {
     "not_waited_for": case_not_waited_for,
     "long_paths": case_long_paths,
     "planted_links": case_planted_links,
+    "squatted_folders": case_squatted_folders,
     "korwipe_reads_setting": case_korwipe_reads_setting,
 }
 

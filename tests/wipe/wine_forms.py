@@ -4,7 +4,7 @@ matching rules and the neutral name."""
 import os
 
 from wine import WinePrefix
-from wipetest import ERASED, USAGE, Checks, programs, wine_result, write_file
+from wipetest import ERASED_ON_WINDOWS, USAGE, MoveWatch, Checks, programs, wine_result, winpath, write_file
 
 shipped, testcfg = programs()
 c = Checks()
@@ -47,16 +47,43 @@ with WinePrefix("korwipe") as wp:
     c.eq("read-only, empty, 16 MiB + 1", (r.rc, r.lines), (0, ["done."]))
     c.eq("all three gone", sorted(n for n in os.listdir(s) if n.endswith(".bin")), [])
 
-    # The neutral name is taken: the file is deleted under its own name and
-    # the existing one is left alone.
-    write(ERASED, b"not ours")
+    # The move to the neutral name, as the kernel saw it: the name the Win32
+    # path rules make of it, without the final period (Wine's native rename
+    # would keep a period it was given).
     write("victim.txt", b"v" * 100)
-    r = run("victim.txt")
-    c.eq("neutral name taken", (r.rc, r.lines, os.path.exists(os.path.join(s, "victim.txt"))),
-         (0, ["done."], False))
-    with open(os.path.join(s, ERASED), "rb") as f:
+    with MoveWatch(s) as moves:
+        r = run("victim.txt")
+    c.eq("moved to the neutral name, then deleted", (r.rc, r.lines, moves.moved, sorted(os.listdir(s))),
+         (0, ["done."], [ERASED_ON_WINDOWS], ["adir"]))
+
+    # The neutral name is taken: the file is not moved over it, it is deleted
+    # under its own name, and the existing one is left alone.
+    write(ERASED_ON_WINDOWS, b"not ours")
+    write("victim.txt", b"v" * 100)
+    with MoveWatch(s) as moves:
+        r = run("victim.txt")
+    c.eq("neutral name taken", (r.rc, r.lines, moves.moved, os.path.exists(os.path.join(s, "victim.txt"))),
+         (0, ["done."], [], False))
+    with open(os.path.join(s, ERASED_ON_WINDOWS), "rb") as f:
         c.eq("existing neutral file untouched", f.read(), b"not ours")
-    os.remove(os.path.join(s, ERASED))
+    os.remove(os.path.join(s, ERASED_ON_WINDOWS))
+
+    # A verbatim path is a name: its prefix's ? is no wildcard. A missing
+    # file, a directory and a name ending in a period are the single-file
+    # form's (2), an existing file is erased, and only a * or ? after the
+    # prefix makes a pattern.
+    verbatim = "\\\\?\\" + winpath(s)
+    for name in ("nosuch.txt", "adir", "nosuch.txt."):
+        r = run(verbatim + "\\" + name)
+        c.eq(f"verbatim {name}", (r.rc, r.lines), (2, [f"error opening {verbatim}\\{name} file"]))
+    write("plain.txt", b"p" * 100)
+    r = run(verbatim + "\\plain.txt")
+    c.eq("verbatim file", (r.rc, r.lines, os.path.exists(os.path.join(s, "plain.txt"))), (0, ["done."], False))
+    write("v1.log", b"l" * 10)
+    r = run(verbatim + "\\*.log")
+    c.eq("verbatim pattern", (r.rc, r.lines, os.path.exists(os.path.join(s, "v1.log"))), (0, ["done."], False))
+    r = run(verbatim + "\\*.none")
+    c.eq("verbatim pattern without a match", (r.rc, r.lines), (1, ["No matching files found."]))
 
     r = run("*.tmp")
     c.eq("no match", (r.rc, r.lines), (1, ["No matching files found."]))

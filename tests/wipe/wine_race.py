@@ -27,7 +27,7 @@ import shutil
 import threading
 
 from wine import WinePrefix
-from wipetest import Checks, answer_wine, programs, snapshot, wine_result, write_file
+from wipetest import ERASED_ON_WINDOWS, Checks, answer_wine, programs, snapshot, wine_result, write_file
 
 WALKS, PATTERNS = 10, 30
 SUBS = ["sub"] + [f"s{i}" for i in range(1, 8)]
@@ -90,7 +90,7 @@ with WinePrefix("korwipe-race") as wp:
             after = snapshot(os.path.join(root, "victim"))
             moved_by_wine = {rel: data for rel, data in before.items() if rel not in after and rel in FILES}
             kept = {rel: data for rel, data in before.items() if rel not in moved_by_wine}
-            neutral = os.path.join(root, "this file has been erased.")
+            neutral = os.path.join(root, ERASED_ON_WINDOWS)
             if os.path.isfile(neutral):
                 with open(neutral, "rb") as f:
                     stray = f.read()

@@ -4,7 +4,7 @@ import os
 
 from wine import WinePrefix
 from wipetest import (NO_CONSOLE, PROMPT_MANY, PROMPT_ONE, Checks, answer, programs,
-                      strip_terminal_codes, wine_result, write_file)
+                      strip_terminal_codes, wine_result, winpath, write_file)
 
 shipped, testcfg = programs()
 c = Checks()
@@ -47,6 +47,16 @@ with WinePrefix("korwipe") as wp:
     c.true("x then y echoed", b"x" in screen and b"y" in screen and screen.index(b"x") < screen.rindex(b"y"),
            repr(screen))
     c.true("tree removed", not os.path.exists(os.path.join(s, "top")))
+
+    # A verbatim path names one directory: the question is singular, and
+    # the tree is erased by that path.
+    write("vtop/f1")
+    write("vtop/sub/f2")
+    verbatim = "\\\\?\\" + winpath(s) + "\\vtop"
+    r, screen, _ = ask(["-d", verbatim], ["y"])
+    c.eq("verbatim directory", (r.rc, r.lines),
+         (0, [PROMPT_ONE, "", f"Erasing directory {verbatim}\\", f"Erasing directory {verbatim}\\sub\\", "done."]))
+    c.true("verbatim tree removed", not os.path.exists(os.path.join(s, "vtop")))
 
     # Two matches, one with a file that cannot be opened deep inside.
     write("x1/f")

@@ -134,6 +134,40 @@ TEST(WindowsRecords, StreamQueryStatuses) {
   for (const Case& c : cases) EXPECT_EQ(streamQueryMeansNone(c.status), c.none) << std::hex << c.status;
 }
 
+// What a stream query of a file or a directory leaves to overwrite. MS-FSCC
+// 2.1.4: "A directory does not have a default data stream; however, it can
+// have named alternate data streams": a directory's list holds only named
+// streams, and one without any answers success with no bytes (MS-FSA
+// 2.1.5.12.29 adds one element per stream). Either way only the named ones
+// are opened, and a list that cannot be had keeps the file or directory.
+TEST(WindowsRecords, StreamsOfAQuery) {
+  struct Case {
+    const char* what;
+    uint32_t status;
+    Bytes chain;
+    bool known;
+    std::vector<std::u16string> named;
+  } cases[] = {
+      {"file without streams", 0, streams({u"::$DATA"}), true, {}},
+      {"file with one", 0, streams({u"::$DATA", u":s:$DATA"}), true, {u":s:$DATA"}},
+      {"directory without streams", 0, {}, true, {}},
+      {"directory with two", 0, streams({u":a:$DATA", u":Zone.Identifier:$DATA"}), true,
+       {u":a:$DATA", u":Zone.Identifier:$DATA"}},
+      {"file system without streams", 0xC0000002, {}, true, {}},
+      {"FAT declines the class", 0xC0000003, {}, true, {}},
+      {"no access", 0xC0000022, {}, false, {}},
+      {"list cut short", 0x80000005, streams({u":a:$DATA"}), false, {}},
+      {"a name without its type", 0, streams({u":a"}), false, {}},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::u16string> names = {u"stale"};
+    EXPECT_EQ(streamsOfQuery(c.status, c.chain.data(), c.chain.size(), names), c.known) << c.what;
+    if (c.known) {
+      EXPECT_EQ(names, c.named) << c.what;
+    }
+  }
+}
+
 // A listed name is used only when its exact narrow form is one component:
 // no separator byte where a character starts, and "." or ".." only when the
 // UTF-16 name is that (fullwidth dots narrow to plain ones in some pages).
@@ -194,6 +228,35 @@ TEST(WindowsNames, SplitLastComponent) {
     if (!c.parent) continue;
     EXPECT_EQ(path.substr(0, parentLength), c.parent) << shown;
     EXPECT_EQ(last, c.last) << shown;
+  }
+}
+
+// The form of a Windows argument: its ? and * are wildcards, except for the
+// ? of a verbatim prefix (and the . of a device prefix, which is none anyway).
+TEST(WindowsNames, ArgumentWildcardsAfterThePrefix) {
+  struct Case {
+    const char16_t* typed;
+    bool wild;
+  } cases[] = {
+      {u"\\\\?\\C:\\dir\\file.txt", false},
+      {u"\\\\?\\C:\\dir\\a.txt.", false},
+      {u"\\\\?\\UNC\\srv\\share\\f", false},
+      {u"\\\\.\\C:\\dir\\file.txt", false},
+      {u"//?/C:/dir/file.txt", false},
+      {u"\\\\?\\C:\\dir\\*.txt", true},
+      {u"\\\\?\\C:\\dir\\log?.txt", true},
+      {u"\\\\.\\C:\\d?r\\f", true},
+      {u"\\\\??\\C:\\f", true},   // a second ? is no prefix
+      {u"\\?\\C:\\f", true},      // one leading separator: no prefix
+      {u"?\\C:\\f", true},
+      {u"\\\\?", true},             // too short for the prefix
+      {u"\\\\srv\\share\\*", true},
+      {u"a.txt", false},
+      {u"", false},
+  };
+  for (const Case& c : cases) {
+    std::u16string typed = c.typed;
+    EXPECT_EQ(win32ArgumentHasWildcards(typed), c.wild) << std::string(typed.begin(), typed.end());
   }
 }
 

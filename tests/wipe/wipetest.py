@@ -15,6 +15,8 @@ import shutil
 from wipeseed import seed_from_time
 
 ERASED = "this file has been erased."
+# The same name on a Windows disk: the Win32 path rules drop a final period.
+ERASED_ON_WINDOWS = "this file has been erased"
 USAGE = 'usage: "Korwipe filename" or "Korwipe -d directory"'
 
 
@@ -221,3 +223,91 @@ def answer_wine(wp, exe, args, cwd, keys, env=None, pause=0.5):
             break
         print(f"note: no console on a pty under Wine (attempt {attempt + 1}), starting again")
     return r
+
+
+def run_form(exe, args, cwd, env=None, timeout=60, wrap=()):
+    """Runs exe with args as a user would, quickly enough for attack loops:
+    the directory form on a terminal of its own, y typed as soon as it reads
+    keys (the terminal has left line mode), standard output to a file and
+    standard error on the terminal; the other forms in a session of their
+    own with no terminal. wrap is put before the program (a command that
+    runs it, such as unshare). Returns a Result with .err (standard error, or what
+    the terminal showed); rc is negative when it crashed or had to be killed."""
+    import termios
+    import time
+    from terminal import TerminalRun
+    env = native_env(env)
+    if args[:1] != ["-d"]:
+        try:
+            p = subprocess.run(list(wrap) + [exe] + list(args), cwd=cwd, env=env, stdin=subprocess.DEVNULL,
+                               stdout=subprocess.PIPE, stderr=subprocess.PIPE, start_new_session=True,
+                               timeout=timeout)
+        except subprocess.TimeoutExpired:
+            return Result(-9, "")
+        r = Result(p.returncode, p.stdout.decode("latin-1"))
+        r.err = p.stderr.decode("latin-1")
+        return r
+    with tempfile.TemporaryFile() as out:
+        t = TerminalRun(list(wrap) + [exe] + list(args), cwd=cwd, env=env, stdout=out)
+        end = time.monotonic() + timeout
+        while t.proc.poll() is None and time.monotonic() < end:
+            if not termios.tcgetattr(t.master)[3] & termios.ICANON:
+                t.send("y")
+                break
+            t._pump(0.001)
+        rc = t.finish(timeout)
+        out.seek(0)
+        r = Result(rc, out.read().decode("latin-1"))
+    r.err = t.screen.decode("latin-1")
+    return r
+
+
+def exchanger(a, b, stop, count):
+    """Exchanges the names a and b in one step (renameat2 RENAME_EXCHANGE, so
+    neither is ever missing) until stop is set or one is gone; count[0]
+    counts the exchanges, so that an attack test can tell that it attacked."""
+    import ctypes
+    libc = ctypes.CDLL(None, use_errno=True)
+    at_fdcwd, rename_exchange = -100, 2
+    pa, pb = a.encode(), b.encode()
+    while not stop.is_set():
+        if libc.renameat2(at_fdcwd, pa, at_fdcwd, pb, rename_exchange) != 0:
+            return
+        count[0] += 1
+
+
+class MoveWatch:
+    """The names entries got by being moved into folder while it was watched
+    (inotify IN_MOVED_TO), in order: what a rename made on disk, seen by the
+    kernel whatever program or server did it."""
+
+    IN_MOVED_TO, IN_NONBLOCK = 0x80, 0x800
+
+    def __init__(self, folder):
+        import ctypes
+        self.libc = ctypes.CDLL(None, use_errno=True)
+        self.folder = folder
+        self.fd = -1
+        self.moved = []
+
+    def __enter__(self):
+        import ctypes
+        self.fd = self.libc.inotify_init1(self.IN_NONBLOCK)
+        if self.fd < 0 or self.libc.inotify_add_watch(self.fd, os.fsencode(self.folder), self.IN_MOVED_TO) < 0:
+            raise OSError(ctypes.get_errno(), "inotify on " + self.folder)
+        return self
+
+    def __exit__(self, *exc):
+        import struct
+        while True:
+            try:
+                data = os.read(self.fd, 65536)
+            except BlockingIOError:
+                break
+            at = 0
+            while at < len(data):
+                _, mask, _, length = struct.unpack_from("iIII", data, at)
+                if mask & self.IN_MOVED_TO:
+                    self.moved.append(os.fsdecode(data[at + 16:at + 16 + length].rstrip(b"\0")))
+                at += 16 + length
+        os.close(self.fd)

@@ -10,25 +10,32 @@
 #include "wipe/names/paths.h"
 #include "wipe/os/os.h"
 #include "wipe/walk/dirlist.h"
+#include "wipe/walk/dirwalk.h"
 
 // Matches that cannot be erased at all: the full path does not fit a list
-// node, or (Windows) the name has no exact form in the file functions' text.
-// They are reported and counted as failures once the user has said yes.
-struct Unworkable {
-  std::string path;
-  bool usable;
-};
+// node, or (Windows) the name has no exact form in the file functions' text;
+// and a listing of the folder cut short by an error, which may have missed
+// some. Each is the line that reports it, printed and counted as a failure
+// once the user has said yes.
+using Unworkable = std::string;
 
 static void consider(const char* pattern, size_t dirLength, const OsEntry& e, DirList& list,
                      std::vector<Unworkable>& unworkable) {
   if (entryAction(e, EntryContext::DirectoryForm) != EntryAction::EraseTree) return;
-  if (!e.usable || !list.append(e)) unworkable.push_back({std::string(pattern, dirLength) + e.name, e.usable});
+  if (!e.usable || !list.append(e)) {
+    std::string path = std::string(pattern, dirLength) + e.name;
+    unworkable.push_back(e.usable ? "Erasing directory " + path + pathSeparator() + "\n"
+                                  : "error opening " + path + " file\n");
+  }
 }
 
 // Collects the directories the pattern matches into list, in listing order,
 // from dir, its folder part held open. A plain name is looked up; a pattern
-// lists a folder whose last component is not a link (osOpenDirPath).
-static void collect(const char* pattern, OsDir& dir, DirList& list, std::vector<Unworkable>& unworkable) {
+// lists a folder whose last component is not a link (osOpenDirPath);
+// cutShort says that an error stopped that listing, so that matches may
+// have been missed.
+static void collect(const char* pattern, OsDir& dir, DirList& list, std::vector<Unworkable>& unworkable,
+                    bool& cutShort) {
   size_t dirLength = dirPartLength(pattern);
   const char* name = pattern + dirLength;
   char dirPart[kPathMax];
@@ -43,6 +50,10 @@ static void collect(const char* pattern, OsDir& dir, DirList& list, std::vector<
   OsListing listing;
   for (bool more = listing.first(dir, name, e); more; more = listing.next(e))
     consider(pattern, dirLength, e, list, unworkable);
+  if (listing.failed) {
+    unworkable.push_back(listingErrorLine(dirPart));
+    cutShort = true;
+  }
 }
 
 int runDirectoryForm(const OsArgument* argument) {
@@ -52,9 +63,10 @@ int runDirectoryForm(const OsArgument* argument) {
   if (argument) pattern.assign(argument->text, lengthWithoutTrailingSeparators(argument->text));
   DirList list;
   std::vector<Unworkable> unworkable;
+  bool cutShort = false;
   DirRef dir(new (std::nothrow) OsDir);  // held open from the listing to the last erase
   if (argument && argument->exact && dir)
-    collect(pattern.c_str(), *dir, list, unworkable);  // "-d" alone matches nothing
+    collect(pattern.c_str(), *dir, list, unworkable, cutShort);  // "-d" alone matches nothing
   if (list.empty() && unworkable.empty()) {
     std::puts("No matching directories found.");
     return 1;
@@ -73,12 +85,10 @@ int runDirectoryForm(const OsArgument* argument) {
     list.eraseAll(dir, tally, true);
     runQueue();
     if (tally.anyFailed) anyEraseFailed = true;
-    if (tally.done > 0) result = 0;
+    // As in the pattern form, a search cut short is no success.
+    if (tally.done > 0 && !cutShort) result = 0;
     for (const Unworkable& u : unworkable) {
-      if (u.usable)
-        printLine("Erasing directory %s%c\n", u.path.c_str(), pathSeparator());
-      else
-        printLine("error opening %s file\n", u.path.c_str());
+      printLine("%s", u.c_str());
       anyEraseFailed = true;
     }
   }

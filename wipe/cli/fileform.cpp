@@ -10,6 +10,7 @@
 #include "wipe/erase/report.h"
 #include "wipe/names/paths.h"
 #include "wipe/os/os.h"
+#include "wipe/walk/dirwalk.h"
 
 bool anyEraseFailed = false;
 
@@ -22,6 +23,7 @@ static int runPatternForm(const char* pattern, bool exact) {
   size_t dirLength = dirPartLength(pattern);
   char dirPart[kPathMax];
   EraseTally tally;
+  bool listingFailed = false;
   DirRef dir(new (std::nothrow) OsDir);
   if (dir && exact && joinPath(dirPart, pattern, dirLength, "") && osOpenDirPath(dirPart, false, *dir)) {
     OsListing listing;
@@ -29,17 +31,26 @@ static int runPatternForm(const char* pattern, bool exact) {
     char full[kPathMax];
     for (bool more = listing.first(*dir, pattern + dirLength, e); more; more = listing.next(e)) {
       if (entryAction(e, EntryContext::FileForm) == EntryAction::Skip) continue;
-      if (!e.usable || !joinPath(full, pattern, dirLength, e.name)) {
+      // A file of another place bound here (a mount root) is not among the
+      // folder's own files, and a name that cannot stand in a path is not
+      // used: both are reported, neither is erased.
+      if (e.mountRoot || !e.usable || !joinPath(full, pattern, dirLength, e.name)) {
         queueLine("error opening %s%s file\n", dirPart, e.name);
         anyEraseFailed = true;
         continue;
       }
       queueFile(dir, e, full, tally, true);
     }
+    // A listing cut short by an error leaves matches unseen: the run says so
+    // and does not end as a success, whatever it erased before.
+    if (listing.failed) {
+      queueLine("%s", listingErrorLine(dirPart).c_str());
+      anyEraseFailed = listingFailed = true;
+    }
   }
   runQueue();
   if (tally.anyFailed) anyEraseFailed = true;
-  int result = tally.done > 0 ? 0 : 1;
+  int result = tally.done > 0 && !listingFailed ? 0 : 1;
   if (anyEraseFailed)
     std::puts("Some files couldn't be erased.");
   else if (result == 1)

@@ -16,7 +16,7 @@
 namespace {
 struct Item {
   enum Kind { Line, File, RemoveDir } kind = Line;
-  std::string text;  // Line: the line; File: the path
+  std::string text;  // Line: the line; File, RemoveDir: the path
   DirRef dir;        // File: where it is; RemoveDir: the directory itself
   DirRef parent;     // RemoveDir
   OsEntry entry;
@@ -91,8 +91,10 @@ void queueFile(const DirRef& dir, const OsEntry& e, const char* path, EraseTally
   runIfFull();
 }
 
-void queueRemoveDir(const DirRef& parent, const OsEntry& e, const DirRef& dir, EraseTally& tally, bool counted) {
+void queueRemoveDir(const DirRef& parent, const OsEntry& e, const DirRef& dir, const char* path, EraseTally& tally,
+                    bool counted) {
   Item& it = queueItem(Item::RemoveDir, dir, e, &tally);
+  it.text = path;
   it.parent = parent;
   it.counted = counted;
   ++queue.directories;
@@ -194,7 +196,9 @@ static void settle(Item& it) {
         ++it.tally->done;
       break;
     case Item::RemoveDir:
-      if (!osRemoveDirAt(*it.parent, it.entry, *it.dir))
+      // Its own streams go first, written like a file's contents; a
+      // directory whose streams cannot all be written is not removed.
+      if (!eraseDirectoryStreams(*it.dir, it.text.c_str()) || !osRemoveDirAt(*it.parent, it.entry, *it.dir))
         it.tally->anyFailed = true;
       else if (it.counted)
         ++it.tally->done;

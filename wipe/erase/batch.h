@@ -64,10 +64,12 @@ void queueLine(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // tally.done when counted.
 void queueFile(const DirRef& dir, const OsEntry& e, const char* path, EraseTally& tally, bool counted);
 
-// Queues the removal of directory e of parent, held open as dir, after all
-// work queued before it. A failure sets tally.anyFailed; a removal adds one
-// to tally.done when counted.
-void queueRemoveDir(const DirRef& parent, const OsEntry& e, const DirRef& dir, EraseTally& tally, bool counted);
+// Queues the removal of directory e of parent, held open as dir and
+// printed as path, after all work queued before it: its named streams are
+// overwritten (eraseDirectoryStreams), then it is removed. A failure of
+// either sets tally.anyFailed; a removal adds one to tally.done when counted.
+void queueRemoveDir(const DirRef& parent, const OsEntry& e, const DirRef& dir, const char* path, EraseTally& tally,
+                    bool counted);
 
 // Does everything queued, in order.
 void runQueue();

@@ -68,7 +68,7 @@ bool batchable(const PreparedFile& p) {
 }
 
 // Every pass over one open stream of length bytes, each flushed to the disk.
-static EraseStatus overwriteStream(OsFile& f, uint64_t length, const char* path) {
+static EraseStatus overwriteStream(OsFile& f, uint64_t length, int passes, const char* path) {
   size_t bufSize = length < kSegmentSize ? (size_t)length : (size_t)kSegmentSize;
   if (bufSize == 0) bufSize = 1;
   std::unique_ptr<unsigned char[]> buf(new (std::nothrow) unsigned char[bufSize]);
@@ -81,7 +81,6 @@ static EraseStatus overwriteStream(OsFile& f, uint64_t length, const char* path)
   // anything to overlap; without the memory it is simply written in line.
   std::unique_ptr<unsigned char[]> spare;
   if (length > kSegmentSize) spare.reset(new (std::nothrow) unsigned char[(size_t)kSegmentSize]);
-  int passes = overwritePasses != 0 ? overwritePasses : passesForSize(length);
   ProgressLine progress;  // wiped on every way out, before any later message
   progress.begin(path, length, passes);
   PassFile one;
@@ -107,7 +106,8 @@ static EraseStatus overwriteStreams(OsStreams& streams, const char* path) {
   for (size_t i = 0; i < streams.count; ++i) {
     uint64_t length = 0;
     if (!osFileLength(streams.files[i], length)) return openFailed(path);
-    EraseStatus st = overwriteStream(streams.files[i], length, path);
+    int passes = overwritePasses != 0 ? overwritePasses : passesForSize(length);
+    EraseStatus st = overwriteStream(streams.files[i], length, passes, path);
     if (st != Erased) return st;
   }
   streams.files.reset();
@@ -115,16 +115,52 @@ static EraseStatus overwriteStreams(OsStreams& streams, const char* path) {
   return Erased;
 }
 
+// Bytes appended while the passes ran (a log another process writes, say)
+// are the file's too: the length is read again, and while it has grown the
+// file is overwritten whole once more, the same number of passes. A file
+// still growing after kGrowthRounds such rounds keeps changing faster than
+// it can be erased: it is left under its own name with the write error line
+// for the segment where its unwritten part begins.
+constexpr int kGrowthRounds = 3;
+
+static EraseStatus growthFailed(uint64_t length) {
+  reportWriteError(length / kSegmentSize, nullptr);
+  return WriteFailed;
+}
+
+static EraseStatus coverGrowth(PreparedFile& p) {
+  for (int round = 0;; ++round) {
+    uint64_t now = 0;
+    if (!osFileLength(p.file, now)) return growthFailed(p.length);
+    // A file that shrank holds nothing that was not overwritten.
+    if (now <= p.length) return Erased;
+    if (round == kGrowthRounds) return growthFailed(p.length);
+    p.length = now;
+    EraseStatus st = overwriteStream(p.file, now, p.passes, p.path.c_str());
+    if (st != Erased) return st;
+  }
+}
+
 EraseStatus finishFile(PreparedFile& p) {
+  EraseStatus grown = coverGrowth(p);
+  if (grown != Erased) return grown;
   residueWatchEnd(p.file, p.watch);
   printResidueWarning(p.path.c_str(), p.watch);
   // The neutral name hides the original name once the contents are gone. A
   // failed move (the name is taken, another volume) is not an error: the
-  // file is then deleted under its own name. An interruption waits until
-  // both are done, so that it never leaves a file under the neutral name.
+  // file is then deleted under its own name. A file whose name was
+  // exchanged for another object meanwhile is somewhere else now: another
+  // attempt by name would only be another gamble, so it is reported. An
+  // interruption waits until both are done, so that it never leaves a file
+  // under the neutral name.
   OsInterruptHold hold;
   OsDir* current = osCurrentDir();
-  bool moved = current && osMoveToCurrentDir(*p.dir, p.entry, p.file, kErasedName);
+  OsMoveResult move = current ? osMoveToCurrentDir(*p.dir, p.entry, p.file, kErasedName) : OsMoveResult::NotMoved;
+  if (move == OsMoveResult::Lost) {
+    p.file.close();
+    return deleteFailed(p.path.c_str());
+  }
+  bool moved = move == OsMoveResult::Moved;
   if (!osDeleteFileAt(moved ? *current : *p.dir, moved ? kErasedName : p.entry.name, p.file))
     return deleteFailed(moved ? kErasedName : p.path.c_str());
   return Erased;
@@ -137,10 +173,15 @@ EraseStatus completeFile(PreparedFile& p) {
     reportWarning("warning: %s has other links; its contents were left to them\n", p.path.c_str());
     return osDeleteFileAt(*p.dir, p.entry.name, p.file) ? Erased : deleteFailed(p.path.c_str());
   }
-  EraseStatus st = overwriteStream(p.file, p.length, p.path.c_str());
+  EraseStatus st = overwriteStream(p.file, p.length, p.passes, p.path.c_str());
   if (st == Erased) st = overwriteStreams(p.streams, p.path.c_str());
   if (st != Erased) return st;
   return finishFile(p);
+}
+
+bool eraseDirectoryStreams(OsDir& dir, const char* path) {
+  OsStreams streams;
+  return osOpenDirStreams(dir, streams) && overwriteStreams(streams, path) == Erased;
 }
 
 EraseStatus eraseFile(OsDir& dir, const OsEntry& e, const char* path) {

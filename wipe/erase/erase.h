@@ -15,7 +15,8 @@ enum EraseStatus {
   Erased = 0,        // overwritten, moved to the fixed name where possible, deleted
   OpenFailed = 2,    // the file could not be opened for update
   NoMemory = 3,      // the overwrite buffer could not be allocated
-  WriteFailed = 5,   // a segment write (or a pass's flush) failed; later passes abandoned
+  WriteFailed = 5,   // a segment write (or a pass's flush) failed, later passes abandoned; or the
+                     // file kept growing while it was overwritten
   DeleteFailed = 6,  // overwritten, but the final delete failed
 };
 
@@ -73,6 +74,15 @@ constexpr uint64_t kBatchFileMax = 1 << 20;
 // The rest of eraseFile for a prepared file, one pass after the other.
 EraseStatus completeFile(PreparedFile& p);
 
-// What follows the last pass: the residue warning, the move to the neutral
-// name and the delete.
+// What follows the last pass: bytes appended meanwhile are overwritten too
+// (a file that keeps growing ends as WriteFailed), then the residue warning,
+// the move to the neutral name and the delete.
 EraseStatus finishFile(PreparedFile& p);
+
+// Overwrites the named streams of the directory dir holds, printed as path,
+// each whole like a file's contents, before the directory is removed: a
+// directory keeps no contents of its own, but NTFS lets it carry named
+// streams ("dir:name"), which removing it would free unwritten. False when
+// they cannot be listed or opened, or a write fails (which prints its line):
+// the directory must then stay.
+bool eraseDirectoryStreams(OsDir& dir, const char* path);

@@ -13,12 +13,14 @@
 
 uint64_t passesFlushed = 0;
 
-// Prints the write error line for segment, the progress line wiped first so
-// that the message does not land on it.
-static bool writeFailed(PassFile& f, uint64_t segment) {
-  if (f.progress) f.progress->clear();
+void reportWriteError(uint64_t segment, ProgressLine* progress) {
+  if (progress) progress->clear();  // the message must not land on the progress line
   // The number is followed by the letter l: the message has always read so.
   reportLine("error writing file (segment %sl)\n", std::to_string(segment).c_str());
+}
+
+static bool writeFailed(PassFile& f, uint64_t segment) {
+  reportWriteError(segment, f.progress);
   f.ok = false;
   return false;
 }

@@ -31,3 +31,7 @@ struct PassFile {
 // and ok cleared; the others go on. Files already not ok are left alone.
 // buf holds at least min(largest length, kSegmentSize) bytes.
 void writePass(PassFile* const* files, size_t n, unsigned char* buf, unsigned char* spare);
+
+// Prints the write error line for segment ("error writing file (segment Nl)"),
+// the progress line, when there is one, wiped first.
+void reportWriteError(uint64_t segment, ProgressLine* progress);

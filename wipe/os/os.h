@@ -83,6 +83,11 @@ struct OsEntry {
   OsNameKind kind = OsNameKind::Missing;
   OsFileId id;
   uint64_t size = 0;  // the length the listing gave (0 where it gives none); a hint only
+  // POSIX: the entry is the root of a mount (a bind mount included), a
+  // folder or file of another place shown here; the forms do not enter or
+  // erase it unless the user named it. Windows: always false (a volume
+  // mount point is a junction, a DirectoryLink).
+  bool mountRoot = false;
 };
 
 inline bool osIsDotName(const char* name) {
@@ -104,16 +109,21 @@ OsDir* osCurrentDir();
 // pattern only those whose long name it matches (Windows: translated and
 // matched by the file system's rules, winmatch.h; POSIX: matchName); without one, every entry, "." and ".."
 // included where the system lists them. Non-copyable: the destructor ends it.
+// A listing that stops on an error (an unreadable directory block, an entry
+// that cannot be looked at) ends as one that is complete does, with failed
+// set: entries may then be missing, and the caller must say so.
 struct OsListing {
   intptr_t handle = -1;
   void* state = nullptr;
+  bool failed = false;
   OsListing() = default;
   OsListing(const OsListing&) = delete;
   OsListing& operator=(const OsListing&) = delete;
   ~OsListing() { close(); }
-  // First entry; false when the listing cannot start or nothing matches.
+  // First entry; false when the listing cannot start (failed set) or nothing
+  // matches.
   bool first(OsDir& d, const char* namePattern, OsEntry& e);
-  // Next entry; false when there are no more.
+  // Next entry; false when there are no more (failed set: none could be read).
   bool next(OsEntry& e);
   void close();
 };
@@ -125,16 +135,17 @@ bool osLookup(OsDir& d, const char* name, OsEntry& e);
 
 // Opens directory entry e of parent to work in it. False unless what was
 // opened is a directory, not a link, and the entry that was listed (same
-// identity): a directory swapped for a link since the listing is never
-// entered.
+// identity, a mount root only if it was listed as one): a directory swapped
+// for a link since the listing is never entered.
 bool osOpenDirAt(OsDir& parent, const OsEntry& e, OsDir& out);
 
 // Removes directory e of parent, which dir holds open (dir is closed). True
-// only when it is gone.
+// only when it is gone: on POSIX, when dir has no link left afterwards.
 bool osRemoveDirAt(OsDir& parent, const OsEntry& e, OsDir& dir);
 
 // Removes the link e of d as a name, never touching its target; false when
-// it is no longer that link or cannot be removed.
+// it is no longer that link or cannot be removed (on POSIX, also when the
+// link still has its links afterwards: the name removed was another).
 bool osRemoveLinkAt(OsDir& d, const OsEntry& e);
 
 // An open file for overwriting in place. Non-copyable: the destructor closes.
@@ -164,8 +175,10 @@ enum class OsOpenResult {
 
 // Opens regular file e of d for reading and writing, shared with other
 // readers and writers, never through a link, and only if it is the object
-// that was listed. A read-only file is made writable first, through a handle
-// on that same object, never by path.
+// that was listed. Nothing else is ever opened for reading or writing (on
+// POSIX the type and identity are checked on an O_PATH descriptor first, and
+// no terminal becomes the controlling one). A read-only file is made
+// writable first, through a handle on that same object, never by path.
 OsOpenResult osOpenFileAt(OsDir& d, const OsEntry& e, OsFile& f);
 
 // The file's length in bytes (64-bit). False when it cannot be taken.
@@ -207,13 +220,37 @@ struct OsStreams {
 };
 bool osOpenNamedStreams(OsFile& f, OsStreams& out);
 
+// The named data streams of the directory d holds ("dir:name" on NTFS; a
+// directory has no main stream, but may have named ones), each opened for
+// update, as osOpenNamedStreams does for a file; none on POSIX. False when
+// they cannot be listed or one of them cannot be opened: the directory
+// cannot be erased whole.
+bool osOpenDirStreams(OsDir& d, OsStreams& out);
+
+// Result of osMoveToCurrentDir.
+enum class OsMoveResult {
+  Moved,     // to, in the current directory, holds f
+  NotMoved,  // nothing moved (the name is taken, another volume): f is still e
+  Lost,      // POSIX: e no longer held f when it was checked, or held another
+             // object when the rename ran (exchanged for f in between); that
+             // object was put back, and where f is now is not known
+};
+
 // Moves the open file f, entry e of d, to the name to in the current
 // directory (osCurrentDir). Never replaces an existing file and never copies:
-// on another volume it fails, and the file stays where it is.
-bool osMoveToCurrentDir(OsDir& d, const OsEntry& e, OsFile& f, const char* to);
+// on another volume it fails, and the file stays where it is. Windows: the
+// name is to as the Win32 path rules make it, trailing dots and spaces
+// dropped, as the system's move names it ("this file has been erased." is
+// stored as "this file has been erased"); POSIX: to as it is. On POSIX the
+// rename goes by name, so it is proved afterwards on f: another object moved
+// in its place is put back (or removed as a name), never left in the current
+// directory.
+OsMoveResult osMoveToCurrentDir(OsDir& d, const OsEntry& e, OsFile& f, const char* to);
 
 // Deletes the open file f, now under name in directory d (where it was
-// listed, or the current directory after the move). f is closed.
+// listed, or the current directory after the move). f is closed. True only
+// when f lost that name: on POSIX, proved on f afterwards (no link left for
+// a file that had one, one less for a file with other names).
 bool osDeleteFileAt(OsDir& d, const char* name, OsFile& f);
 
 // Called once, after the setting is read and before any form touches a
@@ -232,7 +269,8 @@ struct OsArgument {
   const char* text;
   bool exact;
   bool wild;  // the argument as typed holds * or ? (text may hold '?' in
-              // place of what it cannot show)
+              // place of what it cannot show); on Windows not counting the
+              // prefix of a "\\?\" or "\\.\" path, whose ? is no wildcard
 };
 
 // Fills args; returns their count. argv is the C runtime's.

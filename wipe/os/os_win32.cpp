@@ -120,7 +120,8 @@ int osArguments(int argc, char** argv, OsArgument* args, int capacity) {
   int count = 0;
   if (!wide) {
     for (int i = 1; i < argc && count < capacity; ++i)
-      args[count++] = OsArgument{argv[i], true, std::strpbrk(argv[i], "*?") != nullptr};
+      args[count++] = OsArgument{argv[i], true,
+                                 win32ArgumentHasWildcards(std::u16string(argv[i], argv[i] + std::strlen(argv[i])))};
     return count;
   }
   for (int i = 1; i < wideCount && count < capacity; ++i) {
@@ -128,7 +129,7 @@ int osArguments(int argc, char** argv, OsArgument* args, int capacity) {
     std::string narrow;
     bool exact = narrowFileText(w, narrow);
     texts.push_back(narrow);
-    bool wild = w.find_first_of(u"*?") != std::u16string::npos;
+    bool wild = win32ArgumentHasWildcards(w);
     args[count++] = OsArgument{texts.back().c_str(), exact, wild};
   }
   LocalFree(wide);

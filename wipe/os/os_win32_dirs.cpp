@@ -158,6 +158,7 @@ OsDir* osCurrentDir() {
 
 bool OsListing::first(OsDir& d, const char* namePattern, OsEntry& e) {
   close();
+  failed = false;
   ListingState* s = new ListingState;
   state = s;
   s->volume = d.id.volume;
@@ -166,9 +167,12 @@ bool OsListing::first(OsDir& d, const char* namePattern, OsEntry& e) {
   // the system's own search would also try name nothing the user typed.
   std::u16string typed;
   s->filtered = namePattern && namePattern[0];
-  bool ready = reopenForListing(d, s->dir) &&
-               (!s->filtered ||
-                (widenFileText(namePattern, typed) && translateSearchPattern(typed, d.verbatim, s->expression)));
+  // A pattern with nothing left after translation matches nothing, as the
+  // system's search fails on it; a directory that cannot be listed is an error.
+  bool opened = reopenForListing(d, s->dir);
+  failed = !opened;
+  bool ready = opened && (!s->filtered || (widenFileText(namePattern, typed) &&
+                                           translateSearchPattern(typed, d.verbatim, s->expression)));
   if (ready) handle = reinterpret_cast<intptr_t>(s->dir.h);
   if (ready && next(e)) return true;
   close();
@@ -187,9 +191,13 @@ bool OsListing::next(OsEntry& e) {
                                          (ULONG)s->buffer.size(), kNtFileIdBothDirectoryInformation, FALSE,
                                          nullptr, s->restart);
       s->restart = false;
-      // The end (STATUS_NO_MORE_FILES) or a failure: either way no more.
+      // The end is STATUS_NO_MORE_FILES (STATUS_NO_SUCH_FILE for a first
+      // query that finds nothing at all); any other status, or a count of
+      // bytes the buffer cannot hold, is a failure: entries may be missing.
       if (!ntSucceeded(status) || io.Information == 0 || io.Information > s->buffer.size()) {
         s->ended = true;
+        if (ntSucceeded(status) ? io.Information != 0 : status != kNtNoMoreFiles && status != kNtNoSuchFile)
+          failed = true;
         return false;
       }
       s->used = io.Information;
@@ -199,6 +207,7 @@ bool OsListing::next(OsEntry& e) {
     if (!readDirRecord(s->buffer.data(), s->used, s->offset, r, next)) {
       s->ended = true;
       s->used = 0;
+      failed = true;  // a malformed record: the rest of the buffer is lost
       return false;
     }
     s->offset = next;

@@ -97,37 +97,47 @@ OsOpenResult osOpenFileAt(OsDir& d, const OsEntry& e, OsFile& f) {
   return OsOpenResult::Opened;
 }
 
-bool osOpenNamedStreams(OsFile& f, OsStreams& out) {
+// The named streams of the object h holds (a file, or a directory, whose
+// streams have the directory attribute too), each opened for update from
+// h itself (":name:$DATA" relative to it), so that it belongs to the object
+// already checked, whatever its name stands for by now; each must show the
+// object's identity.
+static bool openStreamsOf(HANDLE h, bool directory, uint32_t reparseTag, uint32_t linkCount, OsStreams& out) {
   out.files.reset();
   out.count = 0;
-  HANDLE h = asHandle(f.handle);
   std::vector<unsigned char> buffer;
   size_t used = 0;
   LONG status = queryStreams(h, buffer, used);
-  if (streamQueryMeansNone((uint32_t)status)) return true;
   std::vector<std::u16string> names;
-  if (!ntSucceeded(status) || !readStreamNames(buffer.data(), used, names)) return false;
+  if (!streamsOfQuery((uint32_t)status, buffer.data(), used, names)) return false;
   if (names.empty()) return true;
   BY_HANDLE_FILE_INFORMATION info;
-  OsFileId id;
+  OsFileId id, now;
   std::unique_ptr<OsFile[]> files(new (std::nothrow) OsFile[names.size()]);
   if (!files || !handleIdentity(h, info, id)) return false;
-  // A stream is opened from the file's own handle (":name:$DATA" relative
-  // to it), so it belongs to the file already checked, whatever its name
-  // stands for by now.
-  ULONG options = kNtNonDirectoryFile | kNtSynchronousIoNonalert | (f.reparseTag ? 0 : kNtOpenReparsePoint);
+  ULONG options = kNtNonDirectoryFile | kNtSynchronousIoNonalert | (reparseTag ? 0 : kNtOpenReparsePoint);
   for (size_t i = 0; i < names.size(); ++i) {
     WinHandle s;
-    if (!ntSucceeded(openAt(h, names[i], GENERIC_READ | GENERIC_WRITE | SYNCHRONIZE, options, s)) ||
-        !isListedDiskFile(s.h, id, info))
+    if (!ntSucceeded(openAt(h, names[i], GENERIC_READ | GENERIC_WRITE | SYNCHRONIZE, options, s)))
       return false;
+    bool same = directory ? GetFileType(s.h) == FILE_TYPE_DISK && handleIdentity(s.h, info, now) && now == id
+                          : isListedDiskFile(s.h, id, info);
+    if (!same) return false;
     files[i].handle = reinterpret_cast<intptr_t>(s.release());
-    files[i].reparseTag = f.reparseTag;
-    files[i].linkCount = f.linkCount;
+    files[i].reparseTag = reparseTag;
+    files[i].linkCount = linkCount;
   }
   out.files = std::move(files);
   out.count = names.size();
   return true;
+}
+
+bool osOpenNamedStreams(OsFile& f, OsStreams& out) {
+  return openStreamsOf(asHandle(f.handle), false, f.reparseTag, f.linkCount, out);
+}
+
+bool osOpenDirStreams(OsDir& d, OsStreams& out) {
+  return d.isOpen() && openStreamsOf(asHandle(d.handle), true, 0, 1, out);
 }
 
 // A rename of the open file into the directory held by osCurrentDir, by a
@@ -141,10 +151,19 @@ bool osOpenNamedStreams(OsFile& f, OsStreams& out) {
 // swapped for a link since the open makes the rename move the file of the
 // same name behind the link instead (and Wine's delete on close looks that
 // path up twice, a much smaller window of the same kind).
-bool osMoveToCurrentDir(OsDir&, const OsEntry&, OsFile& f, const char* to) {
+//
+// The name is the one the Win32 path rules make of `to` as a relative path,
+// as MoveFileA would: trailing dots and spaces go ("this file has been
+// erased." is stored without its period). A name ending in a period could
+// be made only through the native call, and Explorer and del could not open
+// the file left under it when the delete then failed.
+OsMoveResult osMoveToCurrentDir(OsDir&, const OsEntry&, OsFile& f, const char* to) {
+  // Through the file's own handle: what moves is f, or nothing.
   OsDir* current = osCurrentDir();
-  std::u16string name;
-  if (!current || !widenFileText(to, name) || name.empty() || name.size() > 0x7FFF) return false;
+  std::u16string typed;
+  if (!current || !widenFileText(to, typed)) return OsMoveResult::NotMoved;
+  std::u16string name = win32LastComponent(typed, false);
+  if (name.empty() || name.size() > 0x7FFF) return OsMoveResult::NotMoved;
   size_t nameBytes = name.size() * sizeof(char16_t);
   size_t size = offsetof(NtRenameInformation, FileName) + nameBytes;
   std::vector<unsigned char> buffer(size + sizeof(char16_t), 0);
@@ -154,7 +173,9 @@ bool osMoveToCurrentDir(OsDir&, const OsEntry&, OsFile& f, const char* to) {
   info->FileNameLength = (ULONG)nameBytes;
   std::memcpy(info->FileName, name.data(), nameBytes);
   NtIoStatusBlock io = {};
-  return ntSucceeded(NtSetInformationFile(asHandle(f.handle), &io, info, (ULONG)size, kNtFileRenameInformation));
+  return ntSucceeded(NtSetInformationFile(asHandle(f.handle), &io, info, (ULONG)size, kNtFileRenameInformation))
+             ? OsMoveResult::Moved
+             : OsMoveResult::NotMoved;
 }
 
 bool osDeleteFileAt(OsDir&, const char*, OsFile& f) {

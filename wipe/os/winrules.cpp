@@ -80,6 +80,15 @@ bool streamQueryMeansNone(uint32_t status) {
   }
 }
 
+bool streamsOfQuery(uint32_t status, const unsigned char* data, size_t size, std::vector<std::u16string>& names) {
+  names.clear();
+  if (streamQueryMeansNone(status)) return true;
+  // NT_SUCCESS: the severity bits 0 (success) or 1 (information); a warning
+  // such as STATUS_BUFFER_OVERFLOW means the list was cut short.
+  if ((status >> 30) >= 2) return false;
+  return readStreamNames(data, size, names);
+}
+
 bool narrowedNameFitsPath(const std::string& narrowed, const std::u16string& wide, const bool (&lead)[256],
                           size_t pathMax) {
   if (narrowed.empty() || narrowed.size() >= pathMax) return false;
@@ -135,6 +144,14 @@ std::u16string win32LastComponent(const std::u16string& typed, bool verbatim) {
   size_t n = typed.size();
   while (n > 0 && (typed[n - 1] == u'.' || typed[n - 1] == u' ')) --n;
   return typed.substr(0, n);
+}
+
+bool win32ArgumentHasWildcards(const std::u16string& typed) {
+  size_t start = 0;
+  if (typed.size() >= 4 && isSeparator16(typed[0]) && isSeparator16(typed[1]) &&
+      (typed[2] == u'?' || typed[2] == u'.') && isSeparator16(typed[3]))
+    start = 4;
+  return typed.find_first_of(u"*?", start) != std::u16string::npos;
 }
 
 uint32_t attributesWithoutReadOnly(uint32_t attributes) {

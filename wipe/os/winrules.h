@@ -49,6 +49,14 @@ constexpr uint32_t kStatusInvalidDeviceRequest = 0xC0000010;
 constexpr uint32_t kStatusNotSupported = 0xC00000BB;
 bool streamQueryMeansNone(uint32_t status);
 
+// The named streams a FileStreamInformation query of a file or a directory
+// found, from its status and the size bytes it filled: true with names (empty
+// when it has none, or the file system keeps none), false when they could
+// not be listed (any other failure, or a malformed chain). A directory has
+// no main stream: its list holds only named ones, or nothing at all (success
+// with no bytes).
+bool streamsOfQuery(uint32_t status, const unsigned char* data, size_t size, std::vector<std::u16string>& names);
+
 // Whether a name the listing gave in UTF-16 (wide) can stand as one
 // component of a path in the file functions' text, given its exact narrowed
 // form: it fits a path buffer of pathMax characters, no character of it is a
@@ -73,6 +81,13 @@ bool win32SplitLastComponent(const std::u16string& path, size_t& parentLength, s
 // a "\\?\" path (verbatim), which is passed as typed, and except for the
 // relative names "." and "..". Empty when nothing is left.
 std::u16string win32LastComponent(const std::u16string& typed, bool verbatim);
+
+// Whether a typed argument holds a wildcard (* or ?) after its device
+// prefix: the ? of "\\?\" (a verbatim path) and the . of "\\.\" (a device
+// path) are part of the path's form, not of a name, so
+// "\\?\C:\dir\file.txt" is a plain name and "\\?\C:\dir\*.txt" a pattern.
+// Either slash counts as a separator in the prefix, as in the Win32 rules.
+bool win32ArgumentHasWildcards(const std::u16string& typed);
 
 // The attribute word that clears FILE_ATTRIBUTE_READONLY and keeps the other
 // attributes a program may set; FILE_ATTRIBUTE_NORMAL when none is left

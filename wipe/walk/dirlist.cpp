@@ -8,7 +8,7 @@
 bool DirList::append(const OsEntry& e) {
   size_t n = std::strlen(e.name);
   if (folder.size() + n >= kPathMax) return false;
-  nodes.push_back({e.id, (uint32_t)names.size()});
+  nodes.push_back({e.id, (uint32_t)names.size(), e.mountRoot});
   names.append(e.name, n + 1);
   return true;
 }
@@ -22,6 +22,7 @@ void DirList::eraseAll(const DirRef& parent, EraseTally& tally, bool counted) co
     // Both fit: append checked the path, and the name is shorter.
     std::strcpy(e.name, name);
     e.id = node.id;
+    e.mountRoot = node.mountRoot;
     joinPath(path, folder.c_str(), folder.size(), name);
     eraseDirectory(parent, e, path, tally, counted);
   }

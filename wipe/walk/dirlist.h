@@ -17,6 +17,7 @@ struct DirList {
   struct Node {
     OsFileId id;
     uint32_t nameAt;  // where the name starts in names, 0-terminated
+    bool mountRoot;   // a directory the user named may be a mount root: opened as listed
   };
   std::string folder;  // the path every directory's path starts with, separator included
   std::vector<Node> nodes;

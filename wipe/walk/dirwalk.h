@@ -1,8 +1,15 @@
 // Erasing a whole directory tree, relative to open directories.
 #pragma once
 
+#include <string>
+
 #include "wipe/erase/batch.h"
 #include "wipe/os/os.h"
+
+// The line that reports a listing of folder dirPart (as typed, ending in a
+// separator; empty for the current directory) stopped by an error, so that
+// entries may have been missed: "error reading directory DIR/".
+std::string listingErrorLine(const char* dirPart);
 
 // Erases the directory tree listed as entry e of parent, printed as path:
 // prints "Erasing directory" with it, erases every file, then every
