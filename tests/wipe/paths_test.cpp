@@ -47,3 +47,31 @@ TEST(Paths, MatchNamePosixRules) {
   for (const Case& c : cases)
     EXPECT_EQ(matchName(c.pattern, c.name), c.match) << c.pattern << " vs " << c.name;
 }
+
+// ? takes one character of the name and a literal only the same whole
+// character, never a byte of one (UTF-8; an invalid byte is one character).
+TEST(Paths, MatchNameTakesWholeCharacters) {
+  struct Case {
+    const char* pattern;
+    const char* name;
+    bool match;
+  } cases[] = {
+      {"?.txt", "\xc3\xa9.txt", true},  {"??.txt", "\xc3\xa9.txt", false},      // é: two bytes
+      {"?", "\xe2\x82\xac", true},     {"a?c", "a\xf0\x9f\x98\x80" "c", true},  // three and four
+      {"*\xa9", "\xc3\xa9", false},     {"\xc3*", "\xc3\xa9", false},            // half of é is no é
+      {"*??", "\xc3\xa9", false},       {"\xc3\xa9*", "\xc3\xa9t\xc3\xa9", true},
+      {"?", "\xff", true},             {"??", "\xc3x", true},                     // invalid: one each
+      {"??", "\xe2\x82", true},         {"??", "\xc0\xaf", true},                   // cut short, overlong
+      {"???", "\xed\xa0\x80", true},    {"?", "\xf4\x90\x80\x80", false},          // surrogate, too large
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(matchName(c.pattern, c.name), c.match) << c.pattern << " vs " << c.name;
+}
+
+TEST(Paths, TrailingSeparatorsNameTheDirectory) {
+  struct Case {
+    const char* text;
+    size_t length;
+  } cases[] = {{"old/", 3}, {"old//", 3}, {"in/old/", 6}, {"ol*/", 3}, {"old", 3}, {"/", 0}, {"\xc3\xa9/", 2}};
+  for (const Case& c : cases) EXPECT_EQ(lengthWithoutTrailingSeparators(c.text), c.length) << c.text;
+}

@@ -166,8 +166,9 @@ def answer(argv, cwd, env, keys, pause=0.3, still_asking_after=None):
     try:
         with open(outpath, "wb") as out:
             t = TerminalRun(argv, cwd=cwd, env=env, stdout=out)
+            # A run that asks nothing (no match) ends without the question.
             end = time.time() + 60
-            while time.time() < end:
+            while time.time() < end and t.proc.poll() is None:
                 with open(outpath, "rb") as f:
                     if b"[y/n]" in f.read():
                         break

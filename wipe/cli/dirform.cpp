@@ -6,6 +6,7 @@
 
 #include "wipe/cli/forms.h"
 #include "wipe/erase/entry_action.h"
+#include "wipe/erase/report.h"
 #include "wipe/names/paths.h"
 #include "wipe/os/os.h"
 #include "wipe/walk/dirlist.h"
@@ -21,8 +22,7 @@ using Unworkable = std::string;
 static void consider(const char* pattern, size_t dirLength, const OsEntry& e, DirList& list,
                      std::vector<Unworkable>& unworkable) {
   if (entryAction(e, EntryContext::DirectoryForm) != EntryAction::EraseTree) return;
-  char full[kPathMax];
-  if (!e.usable || !joinPath(full, pattern, dirLength, e.name) || !list.append(full, e)) {
+  if (!e.usable || !list.append(e)) {
     std::string path = std::string(pattern, dirLength) + e.name;
     unworkable.push_back(e.usable ? "Erasing directory " + path + pathSeparator() + "\n"
                                   : "error opening " + path + " file\n");
@@ -41,6 +41,7 @@ static void collect(const char* pattern, OsDir& dir, DirList& list, std::vector<
   char dirPart[kPathMax];
   bool wild = hasWildcards(name);
   if (*name == '\0' || !joinPath(dirPart, pattern, dirLength, "") || !osOpenDirPath(dirPart, !wild, dir)) return;
+  list.folder.assign(pattern, dirLength);
   OsEntry e;
   if (!wild) {
     if (osLookup(dir, name, e)) consider(pattern, dirLength, e, list, unworkable);
@@ -56,13 +57,16 @@ static void collect(const char* pattern, OsDir& dir, DirList& list, std::vector<
 }
 
 int runDirectoryForm(const OsArgument* argument) {
-  const char* pattern = argument ? argument->text : nullptr;
+  // A trailing separator names the directory before it ("old/"): the
+  // directories are what this form looks for anyway.
+  std::string pattern;
+  if (argument) pattern.assign(argument->text, lengthWithoutTrailingSeparators(argument->text));
   DirList list;
   std::vector<Unworkable> unworkable;
   bool cutShort = false;
   DirRef dir(new (std::nothrow) OsDir);  // held open from the listing to the last erase
   if (argument && argument->exact && dir)
-    collect(pattern, *dir, list, unworkable, cutShort);  // "-d" alone matches nothing
+    collect(pattern.c_str(), *dir, list, unworkable, cutShort);  // "-d" alone matches nothing
   if (list.empty() && unworkable.empty()) {
     std::puts("No matching directories found.");
     return 1;
@@ -84,7 +88,7 @@ int runDirectoryForm(const OsArgument* argument) {
     // As in the pattern form, a search cut short is no success.
     if (tally.done > 0 && !cutShort) result = 0;
     for (const Unworkable& u : unworkable) {
-      std::fputs(u.c_str(), stdout);
+      printLine("%s", u.c_str());
       anyEraseFailed = true;
     }
   }

@@ -7,6 +7,7 @@
 #include "wipe/erase/batch.h"
 #include "wipe/erase/entry_action.h"
 #include "wipe/erase/erase.h"
+#include "wipe/erase/report.h"
 #include "wipe/names/paths.h"
 #include "wipe/os/os.h"
 #include "wipe/walk/dirwalk.h"
@@ -38,7 +39,7 @@ static int runPatternForm(const char* pattern, bool exact) {
         anyEraseFailed = true;
         continue;
       }
-      queueFile(dir, e, full, &tally);
+      queueFile(dir, e, full, tally, true);
     }
     // A listing cut short by an error leaves matches unseen: the run says so
     // and does not end as a success, whatever it erased before.
@@ -70,7 +71,7 @@ static int runSingleFile(const char* argument, bool exact) {
                osOpenDirPath(dirPart, true, dir) && osLookup(dir, argument + dirLength, e) && e.usable &&
                entryAction(e, EntryContext::FileForm) != EntryAction::Skip;
   if (!found) {
-    std::printf("error opening %s file\n", argument);
+    printLine("error opening %s file\n", argument);
     return OpenFailed;
   }
   EraseStatus status = eraseFile(dir, e, argument);

@@ -20,8 +20,8 @@ struct Item {
   DirRef dir;        // File: where it is; RemoveDir: the directory itself
   DirRef parent;     // RemoveDir
   OsEntry entry;
-  EraseTally* tally = nullptr;  // File: null when not counted
-  bool counted = false;         // RemoveDir
+  EraseTally* tally = nullptr;  // File, RemoveDir: where a failure shows
+  bool counted = false;         // File, RemoveDir: success adds to tally->done
   std::unique_ptr<PreparedFile> prepared;  // File, while it is worked on
   EraseStatus status = Erased;
   Transcript out;
@@ -37,10 +37,28 @@ struct Queue {
 Queue queue;
 }  // namespace
 
+// Descriptors kept free beyond those the queue will hold: for the ones
+// opened for a moment while a file is prepared or a directory listed.
+constexpr int kSpareDescriptors = 8;
+
+// True when opening the queued files, and then `more` descriptors, would
+// leave fewer than kSpareDescriptors free. Queued directories are open
+// already, queued files not yet: each will take one. Only counted where
+// the limit is low (osFreeDescriptors).
+static bool shortOfDescriptors(int more) {
+  int free = osFreeDescriptors();
+  return free >= 0 && free - queue.files - more < kSpareDescriptors;
+}
+
 static void runIfFull() {
   static const int maxFiles = osFilesAtOnce();
-  if (queue.files >= maxFiles || queue.bytes >= kBatchBytes || queue.directories >= kBatchDirectories)
+  if (queue.files >= maxFiles || queue.bytes >= kBatchBytes || queue.directories >= kBatchDirectories ||
+      shortOfDescriptors(0))
     runQueue();
+}
+
+void makeRoomForDescriptors(int count) {
+  if (!queue.items.empty() && shortOfDescriptors(count)) runQueue();
 }
 
 void queueLine(const char* format, ...) {
@@ -64,8 +82,10 @@ static Item& queueItem(Item::Kind kind, const DirRef& dir, const OsEntry& e, Era
   return it;
 }
 
-void queueFile(const DirRef& dir, const OsEntry& e, const char* path, EraseTally* tally) {
-  queueItem(Item::File, dir, e, tally).text = path;
+void queueFile(const DirRef& dir, const OsEntry& e, const char* path, EraseTally& tally, bool counted) {
+  Item& it = queueItem(Item::File, dir, e, &tally);
+  it.text = path;
+  it.counted = counted;
   ++queue.files;
   if (e.size <= kBatchFileMax) queue.bytes += e.size;
   runIfFull();
@@ -163,17 +183,17 @@ static void runGroup(std::vector<Item*>& group) {
 static void settle(Item& it) {
   switch (it.kind) {
     case Item::Line:
-      std::fputs(it.text.c_str(), stdout);
+      writeLine(false, it.text.c_str());
       break;
     case Item::File:
       printTranscript(it.out);
       it.prepared.reset();  // closes the file, if a failure left it open
-      if (it.tally) {
-        if (it.status == Erased)
-          ++it.tally->done;
-        else
-          it.tally->anyFailed = true;
-      }
+      // A file that stays fails the run where it is met, also inside a tree
+      // whose directory can still go (the move took the file out of it).
+      if (it.status != Erased)
+        it.tally->anyFailed = true;
+      else if (it.counted)
+        ++it.tally->done;
       break;
     case Item::RemoveDir:
       // Its own streams go first, written like a file's contents; a

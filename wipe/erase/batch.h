@@ -35,7 +35,9 @@
 // most) and kBatchBytes bytes of them (their listed sizes; a file larger than
 // kBatchFileMax goes alone and is not counted), so that many descriptors
 // and that much unflushed data per pass; one buffer of the largest batched
-// file's length. Directories stay open while their work is queued.
+// file's length. Directories stay open while their work is queued. Where
+// the descriptor limit is low the queue also runs as soon as its files and
+// directories would leave fewer than a few descriptors free.
 #pragma once
 
 #include <cstdint>
@@ -56,11 +58,11 @@ struct EraseTally {
 // Queues a line for standard output (printf-style, with its line end).
 void queueLine(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
-// Queues the erase of entry e of dir, printed as path. With a tally, the
-// file's result counts: erased adds one to done, any other result sets
-// anyFailed. Without one (a file inside a tree) its failure shows only in
-// that its directory stays.
-void queueFile(const DirRef& dir, const OsEntry& e, const char* path, EraseTally* tally);
+// Queues the erase of entry e of dir, printed as path. A file that is not
+// erased sets tally.anyFailed (inside a tree too: its directory may still be
+// removed once the move took the file out of it); an erased one adds one to
+// tally.done when counted.
+void queueFile(const DirRef& dir, const OsEntry& e, const char* path, EraseTally& tally, bool counted);
 
 // Queues the removal of directory e of parent, held open as dir and
 // printed as path, after all work queued before it: its named streams are
@@ -71,3 +73,8 @@ void queueRemoveDir(const DirRef& parent, const OsEntry& e, const DirRef& dir, c
 
 // Does everything queued, in order.
 void runQueue();
+
+// Does what is queued first when the descriptor limit (osFreeDescriptors)
+// would leave too few for count more descriptors beside the queued files:
+// the walk asks before it opens and lists a directory.
+void makeRoomForDescriptors(int count);

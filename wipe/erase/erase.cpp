@@ -159,7 +159,10 @@ EraseStatus finishFile(PreparedFile& p) {
   // failed move (the name is taken, another volume) is not an error: the
   // file is then deleted under its own name. A file whose name was
   // exchanged for another object meanwhile is somewhere else now: another
-  // attempt by name would only be another gamble, so it is reported.
+  // attempt by name would only be another gamble, so it is reported. An
+  // interruption waits until both are done, so that it never leaves a file
+  // under the neutral name.
+  OsInterruptHold hold;
   OsDir* current = osCurrentDir();
   OsMoveResult move = current ? osMoveToCurrentDir(*p.dir, p.entry, p.file, kErasedName) : OsMoveResult::NotMoved;
   if (move == OsMoveResult::Lost) {

@@ -3,6 +3,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include "wipe/erase/report.h"
+#include "wipe/os/os.h"
+
 namespace {
 
 // Most terminals are at least this wide; a longer line would wrap and the
@@ -38,8 +41,8 @@ size_t formatProgress(char* out, size_t outSize, const char* path, int pass, int
 }
 
 void ProgressLine::begin(const char* filePath, uint64_t fileLength, int passCount) {
-  enabled = fileLength > kProgressMinLength && stderrIsTerminal();
-  path = filePath;
+  enabled = fileLength > kProgressMinLength && osIsTerminal(true);
+  path = enabled ? shownOnTerminal(filePath) : std::string();
   length = fileLength;
   passes = passCount;
   pass = 0;
@@ -62,7 +65,7 @@ void ProgressLine::update(uint64_t passBytes) {
   if (seconds < 1e-3) seconds = 1e-3;
   char line[2 + kLineWidth + 64];
   line[0] = '\r';
-  size_t n = 1 + formatProgress(line + 1, sizeof line - 1, path, pass, passes, passBytes, length,
+  size_t n = 1 + formatProgress(line + 1, sizeof line - 1, path.c_str(), pass, passes, passBytes, length,
                                 (double)written / seconds, kLineWidth);
   // Pad over the rest of a longer earlier line.
   while (n - 1 < shownWidth && n + 1 < sizeof line) line[n++] = ' ';

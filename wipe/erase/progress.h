@@ -11,10 +11,11 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 struct ProgressLine {
   bool enabled = false;
-  const char* path = nullptr;
+  std::string path;  // as the terminal is sent it (shownOnTerminal)
   uint64_t length = 0;
   int pass = 0;          // 1-based, of passes
   int passes = 0;
@@ -43,6 +44,3 @@ constexpr uint64_t kProgressMinLength = 64ull << 20;
 // shortened from the left so that the whole fits in `width` columns.
 size_t formatProgress(char* out, size_t outSize, const char* path, int pass, int passes,
                       uint64_t passBytes, uint64_t length, double bytesPerSecond, size_t width);
-
-// Platform: whether standard error is a terminal (a console on Windows).
-bool stderrIsTerminal();

@@ -28,3 +28,16 @@ void reportWarning(const char* format, ...) __attribute__((format(printf, 1, 2))
 
 // Prints a held transcript in order and empties it.
 void printTranscript(Transcript& t);
+
+// Writes text (a whole line, its line end included) to standard output, or
+// to standard error after standard output is flushed when warning. Every
+// line Korwipe prints goes out here.
+void writeLine(bool warning, const char* text);
+// printf-style writeLine to standard output, straight out.
+void printLine(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// text as a terminal is sent it: every control character (textIsControlChar)
+// shown as '?', except a final line end, so that a name can neither end a
+// line, start an escape sequence nor move the cursor. writeLine sends a
+// terminal this and anything else (a file, a pipe) the bytes as they are.
+std::string shownOnTerminal(const char* text);

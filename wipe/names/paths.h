@@ -17,9 +17,15 @@ char pathSeparator();
 // Bytes of the character that starts at text (which is not at its end): 2
 // for the lead byte of a double-byte character in the code page of the
 // Windows file functions (there a trail byte may be 0x5C, a backslash), 1
-// otherwise. Always 1 on POSIX, where no byte of a multi-byte UTF-8
-// character is an ASCII one.
+// otherwise. POSIX: the character of the locale's encoding (UTF-8, also in
+// the C locale), an invalid byte counting as one; no byte of a multi-byte
+// UTF-8 character is an ASCII one.
 size_t textCharLength(const char* text);
+// True when the character of n bytes at text (n from textCharLength) is one
+// a terminal acts on instead of showing it: C0, DEL, and on POSIX the C1
+// controls, as characters U+0080-U+009F or as bytes 0x80-0x9F that are no
+// part of a character.
+bool textIsControlChar(const char* text, size_t n);
 
 // True when text contains * or ? anywhere (an empty text has none).
 bool hasWildcards(const char* text);
@@ -28,12 +34,18 @@ bool hasWildcards(const char* text);
 // separator (isPathSeparator); 0 when it has none.
 size_t dirPartLength(const char* pattern);
 
+// Length of text without the separators that end it ("old/" as tab
+// completion types it names the directory old); a drive colon stays.
+size_t lengthWithoutTrailingSeparators(const char* text);
+
 // out = the first headLength characters of head, then tail. False, with out
 // emptied, when the result does not fit in kPathMax: a truncated path could
 // name another file, so it is never used.
 bool joinPath(char (&out)[kPathMax], const char* head, size_t headLength, const char* tail);
 
 // The Linux build's name matching: * is any run of characters (also empty),
-// ? exactly one, everything else itself, case-sensitive, names beginning with
-// a dot included. (The Windows build matches by the Windows rule: winmatch.h.)
+// ? exactly one character (textCharLength: of the locale's encoding, an
+// invalid byte counting as one), everything else itself, case-sensitive,
+// names beginning with a dot included. (The Windows build matches by the
+// Windows rule: winmatch.h.)
 bool matchName(const char* pattern, const char* name);

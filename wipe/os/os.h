@@ -209,6 +209,12 @@ void osFlushGroup(OsFile* const* files, size_t n, bool* ok);
 // hard one allows, for that).
 int osFilesAtOnce();
 
+// How many more files and directories the process may open now, or -1 when
+// nobody need count: the limit leaves room for osFilesAtOnce() files beside
+// the deepest walk (always on Windows). POSIX counts the descriptors in use
+// against its limit.
+int osFreeDescriptors();
+
 // The named data streams of f (Windows: NTFS keeps contents beside the main
 // ones under names of their own, "file:name"), each opened for update like
 // f, in the system's order; none on POSIX. False when they cannot be listed
@@ -275,10 +281,35 @@ struct OsArgument {
 // Fills args; returns their count. argv is the C runtime's.
 int osArguments(int argc, char** argv, OsArgument* args, int capacity);
 
+// ---- output ----------------------------------------------------------------
+
+// True when standard output (standard error with errorStream) is a terminal
+// (a console on Windows).
+bool osIsTerminal(bool errorStream);
+
+// ---- interruptions -----------------------------------------------------------
+
+// A run asked to stop (POSIX: SIGINT, SIGTERM, SIGHUP, SIGQUIT) ends at once,
+// as killed by that signal (the shell shows 128 + signal), except within a
+// hold: there the request waits until the last hold ends. Holds nest. For
+// steps that must not be parted, such as the move to the neutral name and
+// the delete. Windows: nothing is held.
+void osHoldInterrupts();
+void osReleaseInterrupts();
+
+struct OsInterruptHold {
+  OsInterruptHold() { osHoldInterrupts(); }
+  ~OsInterruptHold() { osReleaseInterrupts(); }
+  OsInterruptHold(const OsInterruptHold&) = delete;
+  OsInterruptHold& operator=(const OsInterruptHold&) = delete;
+};
+
 // ---- console --------------------------------------------------------------
 
 // The console itself (not standard input/output), for the directory form's
-// question. Non-copyable: the destructor closes it.
+// question. Non-copyable: the destructor closes it. POSIX: while it is open
+// the terminal is raw, and a signal that ends the run (above) puts the
+// terminal's settings back first.
 struct OsConsole {
   intptr_t in = -1;
   intptr_t out = -1;

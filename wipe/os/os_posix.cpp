@@ -82,19 +82,45 @@ bool osWriteAllAt(OsFile& f, uint64_t offset, const unsigned char* data, size_t 
 
 bool osFlush(OsFile& f) { return fsync((int)f.handle) == 0; }
 
+// The walk holds a descriptor per directory level (at most kPathMax / 2)
+// and the batch its directories (kBatchDirectories): kept aside.
+static const rlim_t kReserve = 512, kWanted = 4096 + kReserve;
+
+// The soft limit on descriptors, raised towards kWanted as far as the hard
+// one allows (once).
+static rlim_t descriptorLimit() {
+  static const rlim_t limit = [] {
+    struct rlimit lim;
+    if (getrlimit(RLIMIT_NOFILE, &lim) != 0) return (rlim_t)256;
+    if (lim.rlim_cur < kWanted && lim.rlim_cur < lim.rlim_max) {
+      struct rlimit raised = lim;
+      raised.rlim_cur = lim.rlim_max < kWanted ? lim.rlim_max : kWanted;
+      if (setrlimit(RLIMIT_NOFILE, &raised) == 0) lim = raised;
+    }
+    return lim.rlim_cur;
+  }();
+  return limit;
+}
+
 int osFilesAtOnce() {
-  // The walk holds a descriptor per directory level (at most kPathMax / 2)
-  // and the batch its directories (kBatchDirectories): kept aside.
-  const rlim_t reserve = 512, wanted = 4096 + reserve;
-  struct rlimit lim;
-  if (getrlimit(RLIMIT_NOFILE, &lim) != 0) return 256;
-  if (lim.rlim_cur < wanted && lim.rlim_cur < lim.rlim_max) {
-    struct rlimit raised = lim;
-    raised.rlim_cur = lim.rlim_max < wanted ? lim.rlim_max : wanted;
-    if (setrlimit(RLIMIT_NOFILE, &raised) == 0) lim = raised;
-  }
-  if (lim.rlim_cur == RLIM_INFINITY || lim.rlim_cur >= wanted) return 4096;
-  return lim.rlim_cur > reserve + 64 ? (int)(lim.rlim_cur - reserve) : 64;
+  rlim_t limit = descriptorLimit();
+  if (limit == RLIM_INFINITY || limit >= kWanted) return 4096;
+  return limit > kReserve + 64 ? (int)(limit - kReserve) : 64;
+}
+
+// Below kWanted the descriptors in use are counted: one poll over every
+// number under the limit marks those not open (POLLNVAL). No /proc needed,
+// one system call, and only where the limit is low.
+int osFreeDescriptors() {
+  rlim_t limit = descriptorLimit();
+  if (limit == RLIM_INFINITY || limit >= kWanted) return -1;
+  static std::vector<struct pollfd> slots;
+  slots.assign((size_t)limit, pollfd{});
+  for (size_t i = 0; i < slots.size(); ++i) slots[i].fd = (int)i;
+  if (poll(slots.data(), (nfds_t)slots.size(), 0) < 0) return 0;
+  int free = 0;
+  for (const pollfd& p : slots) free += (p.revents & POLLNVAL) != 0;
+  return free;
 }
 
 // One fsync per file system flushes the device's cache for every write that
@@ -144,70 +170,4 @@ int osArguments(int argc, char** argv, OsArgument* args, int capacity) {
   int count = argc > 1 ? argc - 1 : 0;
   for (int i = 0; i < count && i < capacity; ++i) args[i] = {argv[i + 1], true, hasWildcards(argv[i + 1])};
   return count;
-}
-
-// ---- console --------------------------------------------------------------
-
-// The terminal stays raw from open() to close(), not only while a key is
-// read: keys typed ahead between two reads would otherwise be echoed by the
-// terminal itself and then once more by the question, showing twice.
-static struct termios savedMode;
-
-bool OsConsole::open() {
-  close();
-  int fd = ::open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
-  if (fd < 0) return false;
-  if (tcgetattr(fd, &savedMode) != 0) {
-    ::close(fd);
-    return false;
-  }
-  // No line editing, no echo by the terminal, and Ctrl-C is a key like any
-  // other (as with the Windows console's raw mode).
-  struct termios raw = savedMode;
-  raw.c_lflag &= ~(tcflag_t)(ICANON | ECHO | ISIG | IEXTEN);
-  raw.c_iflag &= ~(tcflag_t)(IXON | ICRNL | INLCR);
-  raw.c_cc[VMIN] = 1;
-  raw.c_cc[VTIME] = 0;
-  if (tcsetattr(fd, TCSANOW, &raw) != 0) {
-    ::close(fd);
-    return false;
-  }
-  in = out = fd;
-  return true;
-}
-
-int OsConsole::readKey(int& echo) {
-  echo = -1;
-  int fd = (int)in;
-  unsigned char c = 0;
-  ssize_t r;
-  do r = read(fd, &c, 1);
-  while (r < 0 && errno == EINTR);
-  if (r == 1 && c == 0x1B) {
-    // A cursor or function key arrives as an escape sequence: swallow the
-    // rest of it so that it counts as one ignored key, not as letters.
-    unsigned char rest[16];
-    struct pollfd p = {fd, POLLIN, 0};
-    while (poll(&p, 1, 30) == 1 && read(fd, rest, sizeof rest) > 0) {
-    }
-  }
-  if (r != 1) return -1;
-  // Control bytes are not echoed: on a terminal they would move the cursor
-  // or start a sequence instead of showing the key.
-  if (c >= 0x20 && c != 0x7F) echo = c;
-  return c;
-}
-
-void OsConsole::echo(char c) {
-  ssize_t ignored = write((int)out, &c, 1);
-  (void)ignored;
-}
-
-void OsConsole::close() {
-  if (in >= 0) {
-    tcsetattr((int)in, TCSANOW, &savedMode);
-    ::close((int)in);
-  }
-  in = out = -1;
-  pendingCode = -1;
 }

@@ -11,7 +11,9 @@
 // not match is put back or reported, never taken as done.
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/magic.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
@@ -375,6 +377,32 @@ OsMoveResult osMoveToCurrentDir(OsDir& d, const OsEntry& e, OsFile& f, const cha
   return OsMoveResult::Moved;
 }
 
+// An NFS client does not unlink a file that is still open: it renames it to
+// a hidden ".nfsXXXX" name in the same directory and removes that name when
+// the last descriptor closes, so the descriptor still shows one link. Such a
+// delete is proved by finding the file under a ".nfs" name of d; a file
+// merely moved away by someone else is not there.
+static bool sillyRenamedIn(int dirFd, const OsFileId& id) {
+  struct statfs fs;
+  if (fstatfs(dirFd, &fs) != 0 || fs.f_type != NFS_SUPER_MAGIC) return false;
+  int fd = openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_NOCTTY | O_CLOEXEC);
+  DIR* listing = fd < 0 ? nullptr : fdopendir(fd);
+  if (!listing) {
+    if (fd >= 0) close(fd);
+    return false;
+  }
+  bool found = false;
+  struct stat st;
+  while (struct dirent* entry = readdir(listing)) {
+    if (std::strncmp(entry->d_name, ".nfs", 4) == 0 && stillIs(dirFd, entry->d_name, id, st)) {
+      found = true;
+      break;
+    }
+  }
+  closedir(listing);
+  return found;
+}
+
 bool osDeleteFileAt(OsDir& d, const char* name, OsFile& f) {
   // Only the name that still leads to the open file goes: one swapped in
   // since is someone else's. The check and the unlink are two calls, so the
@@ -382,9 +410,10 @@ bool osDeleteFileAt(OsDir& d, const char* name, OsFile& f) {
   // only name must have none left; one with other names, one less.
   struct stat there;
   nlink_t before = 0, after = 1;
-  bool gone = stillIs((int)d.handle, name, f.id, there) && linksNow((int)f.handle, before) &&
-              unlinkat((int)d.handle, name, 0) == 0 && linksNow((int)f.handle, after) &&
-              (f.linkCount <= 1 ? after == 0 : after < before);
+  bool unlinked = stillIs((int)d.handle, name, f.id, there) && linksNow((int)f.handle, before) &&
+                  unlinkat((int)d.handle, name, 0) == 0;
+  bool gone = unlinked && linksNow((int)f.handle, after) && (f.linkCount <= 1 ? after == 0 : after < before);
+  if (unlinked && !gone && f.linkCount <= 1) gone = sillyRenamedIn((int)d.handle, f.id);
   f.close();
   return gone;
 }

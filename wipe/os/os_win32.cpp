@@ -93,6 +93,7 @@ void osFlushGroup(OsFile* const* files, size_t n, bool* ok) {
 
 // Handles are not scarce on Windows.
 int osFilesAtOnce() { return 4096; }
+int osFreeDescriptors() { return -1; }
 
 void osBeginFileWork() {
 #ifndef _WIN64
@@ -105,6 +106,20 @@ void osBeginFileWork() {
   if (IsWow64Process(GetCurrentProcess(), &wow64) && wow64) Wow64DisableWow64FsRedirection(&old);
 #endif
 }
+
+// ---- output and interruptions ---------------------------------------------
+
+// A console has a mode; a file or pipe in its place does not.
+bool osIsTerminal(bool errorStream) {
+  HANDLE h = GetStdHandle(errorStream ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
+  DWORD mode = 0;
+  return h != NULL && h != INVALID_HANDLE_VALUE && GetConsoleMode(h, &mode) != 0;
+}
+
+// The console ends a process on Ctrl-C from a thread of its own; nothing is
+// held back here.
+void osHoldInterrupts() {}
+void osReleaseInterrupts() {}
 
 // ---- command line ----------------------------------------------------------
 

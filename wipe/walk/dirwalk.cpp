@@ -30,6 +30,7 @@ std::string listingErrorLine(const char* dirPart) {
 
 void eraseDirectory(const DirRef& parent, const OsEntry& e, const char* path, EraseTally& tally, bool counted) {
   queueLine("Erasing directory %s%c\n", path, pathSeparator());
+  makeRoomForDescriptors(2);  // the directory and its listing
   DirRef dir(new (std::nothrow) OsDir);
   char prefix[kPathMax];
   const char sep[2] = {pathSeparator(), '\0'};
@@ -40,6 +41,7 @@ void eraseDirectory(const DirRef& parent, const OsEntry& e, const char* path, Er
   size_t prefixLength = std::strlen(prefix);
 
   DirList subdirs;
+  subdirs.folder = prefix;
   {
     OsListing listing;
     OsEntry c;
@@ -61,9 +63,9 @@ void eraseDirectory(const DirRef& parent, const OsEntry& e, const char* path, Er
       if (c.mountRoot || !c.usable || !joinPath(full, prefix, prefixLength, c.name)) {
         reportEntry(prefix, c, action, tally);
       } else if (action == EntryAction::EraseTree) {
-        if (!subdirs.append(full, c)) tally.anyFailed = true;
+        if (!subdirs.append(c)) tally.anyFailed = true;
       } else {
-        queueFile(dir, c, full, nullptr);  // a file, or a link removed as a name
+        queueFile(dir, c, full, tally, false);  // a file, or a link removed as a name
       }
     }
     // Entries after a listing error are unseen: the tree cannot be whole.
