@@ -33,13 +33,12 @@ import re
 import secrets
 import shutil
 import subprocess
-import sys
 import tempfile
 import time
 
-from wipetest import PROMPT_ONE, Checks, answer, native_env, programs
+from checks import Checks, skip
+from wipetest import PROMPT_ONE, answer, native_env, programs
 
-SKIP = 77
 MIB = 1 << 20
 SIZES = [1, 100, 1023, 3000, 5119, 9000, MIB, 20 * MIB + 12345]
 IMAGE_SIZE = 320 * MIB
@@ -68,11 +67,6 @@ NAME = re.compile(rb"korres-[a-z]+-[0-9]\.dat")
 WARNING = re.compile(r"warning: [^\r\n]*")
 
 shipped, testcfg = programs()
-
-
-def skip(message):
-    print("SKIP:", message)
-    sys.exit(SKIP)
 
 
 def tool(argv, **kw):

@@ -14,8 +14,9 @@ import termios
 import threading
 import time
 
+from checks import Checks
 from terminal import TerminalRun
-from wipetest import Checks, Scratch, native_env, programs, snapshot
+from wipetest import Scratch, native_env, programs, snapshot
 
 TRIES = 200
 TIMEOUT = 60

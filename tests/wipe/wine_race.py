@@ -26,8 +26,9 @@ import os
 import shutil
 import threading
 
+from checks import Checks
 from wine import WinePrefix
-from wipetest import Checks, answer_wine, programs, snapshot, wine_result, write_file
+from wipetest import answer_wine, programs, snapshot, wine_result, write_file
 
 WALKS, PATTERNS = 10, 30
 SUBS = ["sub"] + [f"s{i}" for i in range(1, 8)]

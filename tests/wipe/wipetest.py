@@ -18,30 +18,6 @@ ERASED = "this file has been erased."
 USAGE = 'usage: "Korwipe filename" or "Korwipe -d directory"'
 
 
-class Checks:
-    """Collects failures instead of stopping at the first, and names each case."""
-
-    def __init__(self):
-        self.failures = []
-        self.count = 0
-
-    def eq(self, case, got, want):
-        self.count += 1
-        if got != want:
-            self.failures.append(f"{case}: got {got!r}, want {want!r}")
-
-    def true(self, case, cond, detail=""):
-        self.count += 1
-        if not cond:
-            self.failures.append(f"{case}: {detail or 'condition false'}")
-
-    def done(self):
-        for f in self.failures:
-            print("FAIL", f)
-        print(f"{self.count - len(self.failures)} passed, {len(self.failures)} failed")
-        sys.exit(1 if self.failures else 0)
-
-
 def programs():
     if len(sys.argv) < 3:
         raise SystemExit("usage: script.py KORWIPE KORWIPE_TESTCFG")
