@@ -18,6 +18,7 @@ import sys
 import tempfile
 
 import streamwindows as sw
+from checks import Checks
 
 MIB = 1 << 20
 SEG = 16 * MIB
@@ -25,12 +26,7 @@ CLOCK = "2009-03-15 14:30:44"
 SEED = sw.seed_from_time(2009, 3, 15, 14, 30, 44)
 
 mode, program = sys.argv[1], sys.argv[2]
-failures = []
-
-
-def check(case, cond, detail=""):
-    if not cond:
-        failures.append(f"{case}: {detail or 'condition false'}")
+c = Checks()
 
 
 def make(path, size):
@@ -53,7 +49,7 @@ def check_stretches(case, path, length, stream_offset, upto=None):
             got = f.read(n)
             want = sw.take(SEED, stream_offset + start, n)
             if got != want:
-                check(f"{case}: bytes {start}..{start + n}", False,
+                c.true(f"{case}: bytes {start}..{start + n}", False,
                       f"got {got[:8].hex()} want {want[:8].hex()}")
                 return
 
@@ -101,12 +97,12 @@ try:
     length = 2 * SEG + 12345
     make(os.path.join(work, "big.bin"), length)
     rc, out = run(["big.bin"], work, env, 2)
-    check("two passes: exit code", rc == 0, f"rc {rc} output {out!r}")
-    check("two passes: file erased", os.listdir(work) == [], f"{os.listdir(work)}")
+    c.true("two passes: exit code", rc == 0, f"rc {rc} output {out!r}")
+    c.true("two passes: file erased", os.listdir(work) == [], f"{os.listdir(work)}")
     snaps = snapshots(snap)
-    check("two passes: one copy per pass", len(snaps) == 2, f"{len(snaps)}")
+    c.true("two passes: one copy per pass", len(snaps) == 2, f"{len(snaps)}")
     for i, p in enumerate(snaps):
-        check(f"pass {i + 1}: length kept", os.path.getsize(p) == length, f"{os.path.getsize(p)}")
+        c.true(f"pass {i + 1}: length kept", os.path.getsize(p) == length, f"{os.path.getsize(p)}")
         check_stretches(f"pass {i + 1}", p, length, i * length)
         os.remove(p)
 
@@ -122,11 +118,11 @@ try:
             with open(os.path.join(work, small), "wb") as f:
                 f.write(b"\0" * 1000)
             rc, out = run(["*.bin"], work, env, 1, limit=20 * MIB)
-            check(f"limit {attempt}: error names segment 1", "error writing file (segment 1l)" in out, out)
-            check(f"limit {attempt}: small file erased, big one left", os.listdir(work) == [big],
+            c.true(f"limit {attempt}: error names segment 1", "error writing file (segment 1l)" in out, out)
+            c.true(f"limit {attempt}: small file erased, big one left", os.listdir(work) == [big],
                   f"{os.listdir(work)}")
             snaps = snapshots(snap)
-            check(f"limit {attempt}: one copy (the small file)", len(snaps) == 1, f"{len(snaps)}")
+            c.true(f"limit {attempt}: one copy (the small file)", len(snaps) == 1, f"{len(snaps)}")
             if len(snaps) == 1:
                 with open(snaps[0], "rb") as f:
                     got = f.read()
@@ -134,7 +130,7 @@ try:
                     pass  # the small file came first; nothing to learn here
                 else:
                     seen_big_first = True
-                    check(f"limit {attempt}: next file continues after the failed segment",
+                    c.true(f"limit {attempt}: next file continues after the failed segment",
                           got == sw.take(SEED, 2 * SEG, 1000), f"got {got[:8].hex()}")
                     check_stretches(f"limit {attempt}: failed file", os.path.join(work, big),
                                     2 * SEG + 5 * MIB, 0, upto=20 * MIB)
@@ -142,13 +138,10 @@ try:
                 os.remove(os.path.join(work, n))
             for p in snapshots(snap):
                 os.remove(p)
-            if seen_big_first or failures:
+            if seen_big_first or c.failed:
                 break
-        check("limit: some order put the big file first", seen_big_first)
+        c.true("limit: some order put the big file first", seen_big_first)
 finally:
     shutil.rmtree(root, ignore_errors=True)
 
-for f in failures:
-    print("FAIL", f)
-print(f"{len(failures)} failed")
-sys.exit(1 if failures else 0)
+c.done()
