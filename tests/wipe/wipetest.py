@@ -6,10 +6,13 @@ the clock, name the setting file and copy the file after each pass. The
 shipped program is only run where it reads no setting (usage errors), so no
 test ever reads the machine's own setting.
 """
+import ctypes
+import errno
 import os
 import subprocess
 import sys
 import tempfile
+import threading
 import shutil
 
 from wipeseed import seed_from_time
@@ -196,3 +199,66 @@ def answer_wine(wp, exe, args, cwd, keys, env=None, pause=0.5):
             break
         print(f"note: no console on a pty under Wine (attempt {attempt + 1}), starting again")
     return r
+
+
+# ---- a tree that someone else changes while the program runs -------------
+
+_libc = ctypes.CDLL(None, use_errno=True)
+AT_FDCWD, RENAME_EXCHANGE = -100, 2
+
+
+def exchange(a, b):
+    """Swaps two names in one step, so that neither is ever missing."""
+    if _libc.renameat2(AT_FDCWD, a.encode(), AT_FDCWD, b.encode(), RENAME_EXCHANGE) != 0:
+        raise OSError(ctypes.get_errno(), os.strerror(ctypes.get_errno()), a)
+
+
+def exchange_unavailable(folder):
+    """Why names in folder cannot be swapped for a link in one step, or None:
+    where they cannot, the attack cannot happen and the test cannot measure."""
+    real, link = os.path.join(folder, "exchange-probe"), os.path.join(folder, "exchange-probe-link")
+    os.mkdir(real)
+    os.symlink(folder, link)
+    try:
+        exchange(real, link)
+        exchange(real, link)
+        return None
+    except OSError as e:
+        return f"renameat2(RENAME_EXCHANGE) fails in {folder}: {e.strerror}"
+    finally:
+        for name in (real, link):
+            (os.unlink if os.path.islink(name) else os.rmdir)(name)
+
+
+class Swapper:
+    """Exchanges each pair of names over and over in a thread of its own
+    while the with-block lasts. A pair is left when an exchange fails with
+    ENOENT: the program removed one of its names. swaps counts the exchanges;
+    broken holds any other failure, after which the attack stopped short."""
+
+    def __init__(self, pairs):
+        self.pairs = list(pairs)
+        self.swaps = 0
+        self.broken = []
+        self._stop = threading.Event()
+        self._thread = threading.Thread(target=self._run)
+
+    def __enter__(self):
+        self._thread.start()
+        return self
+
+    def __exit__(self, *exc):
+        self._stop.set()
+        self._thread.join()
+
+    def _run(self):
+        live = list(self.pairs)
+        while live and not self._stop.is_set():
+            for pair in list(live):
+                try:
+                    exchange(*pair)
+                    self.swaps += 1
+                except OSError as e:
+                    live.remove(pair)
+                    if e.errno != errno.ENOENT:
+                        self.broken.append(f"{pair[0]}: {e.strerror}")
