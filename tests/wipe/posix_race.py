@@ -7,9 +7,9 @@ or the pattern (top/sub/*) meets the name, it may be either; every try must
 leave victim/ exactly as it was, end, and not crash. The spare name waits in
 hold/, outside the tree, so that the walk never meets it.
 
-The attack is counted: every try must see swaps while Korwipe runs, or the
-test fails as not measured; where the file system cannot swap names in one
-step the test is skipped, saying so.
+The attack is counted: a try without a swap while Korwipe ran is made again,
+and the test fails as not measured when too few tries were under attack;
+where names cannot be swapped in one step it is skipped, saying so.
 """
 import os
 import subprocess
