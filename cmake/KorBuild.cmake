@@ -29,6 +29,22 @@ else()
   add_compile_options(-Wall -Wextra)
 endif()
 
+# Anyone who builds the same commit gets the same programs, byte for byte
+# (scripts/package.sh; label "reproducible"). Paths of the checkout and the
+# build folder are recorded relative to them wherever the compiler would
+# write them (__FILE__, debug information, and through the latter the
+# native programs' build id). The binary folder is named last so that GCC,
+# which tries the last map first, sees it before the source folder that
+# usually holds it.
+add_compile_options(-ffile-prefix-map=${CMAKE_SOURCE_DIR}=. -ffile-prefix-map=${CMAKE_BINARY_DIR}=build)
+if(KOR_WINDOWS)
+  # MinGW's linker writes the link time into the PE header (and the checksum
+  # over it). No time at all, rather than SOURCE_DATE_EPOCH: make keeps a
+  # program linked under an earlier stamp, so a stamp taken at link time would
+  # depend on what the build folder held before.
+  add_link_options(-Wl,--no-insert-timestamp)
+endif()
+
 # What the version resources and the packages say about the product.
 set(KOR_PRODUCT "Korvanel Ostrel")
 set(KOR_COMPANY "Korvanel")
@@ -45,7 +61,9 @@ endif()
 # and the description; the presentation keeps its own resource script
 # untouched, this is a separate script linked beside it. MANIFEST adds the
 # application manifest of cmake/program.manifest.in (run as the invoker,
-# Windows 7 to 11), for programs that have none of their own. Linux: the
+# Windows 7 to 11), for programs that have none of their own. A release
+# build (MinSizeRel: the shipped win32 preset) is linked without symbols or
+# debug sections. Linux: the
 # hardening Debian expects of packaged programs (checked buffer functions,
 # stack protector, read-only relocations bound at start).
 function(kor_shipped_program target description)
@@ -55,6 +73,9 @@ function(kor_shipped_program target description)
     target_link_options(${target} PRIVATE -Wl,-z,relro -Wl,-z,now)
     return()
   endif()
+  # The static MinGW runtimes bring their own debug sections and symbols:
+  # a release build ships without them.
+  target_link_options(${target} PRIVATE $<$<CONFIG:MinSizeRel,Release>:-s>)
   set(KOR_VERSION_PROGRAM ${target})
   set(KOR_VERSION_DESCRIPTION "${description}")
   set(rc ${CMAKE_CURRENT_BINARY_DIR}/${target}_version.rc)
@@ -70,7 +91,10 @@ function(kor_shipped_program target description)
     configure_file(${CMAKE_SOURCE_DIR}/cmake/program.manifest.in ${manifest} @ONLY)
     # Resource 1 of type 24: the manifest the loader reads for a program.
     set(manifest_rc ${CMAKE_CURRENT_BINARY_DIR}/${target}_manifest.rc)
-    file(WRITE ${manifest_rc} "1 24 \"${manifest}\"\n")
+    # Replaced only when its text changes: a new time stamp on every
+    # configure would compile it again and relink the program.
+    file(WRITE ${manifest_rc}.new "1 24 \"${manifest}\"\n")
+    file(COPY_FILE ${manifest_rc}.new ${manifest_rc} ONLY_IF_DIFFERENT)
     set_source_files_properties(${manifest_rc} PROPERTIES OBJECT_DEPENDS ${manifest})
     target_sources(${target} PRIVATE ${manifest_rc})
   endif()

@@ -1,13 +1,20 @@
 #!/bin/sh
-# Makes the release: builds the three presets (scripts/build.sh), then writes
+# Makes the release: builds the programs it needs (the presets native and
+# win32, and win64 for the test installer), then writes
 #
 #   dist/korvanel-ostrel-VERSION-setup.exe   Windows installer of the shipped 32-bit programs
 #   dist/korvanel-ostrel-VERSION-win32.zip   the three 32-bit programs and "Tavisk Sleeper.ini"
 #   dist/korvanel-ostrel_VERSION_amd64.deb   the Linux Korwipe and cfgsetup
+#   dist/SHA256SUMS                          the checksums of the release files in dist/
 #
 # and, for the tests under Wine only (not shipped), the 64-bit installer of the
 # win64 build, build/package/korvanel-ostrel-VERSION-win64-setup.exe.
 # VERSION is the CMake project version (the top CMakeLists.txt).
+#
+# The same commit makes the same bytes, wherever and whenever it is built:
+# every time stamp in the files is SOURCE_DATE_EPOCH, the last commit's time
+# unless the caller sets it. A checkout with uncommitted or untracked files
+# gets a warning: the release holds them, so the commit alone does not make it.
 #
 # usage: scripts/package.sh [--no-build] [--build DIR] [--out DIR] [ARTEFACT...]
 #   ARTEFACT    setup32, zip, deb, setup64 (default: all four)
@@ -43,8 +50,40 @@ version=$(sed -n 's/^project(Korvanel VERSION \([0-9][0-9.]*\).*/\1/p' CMakeList
 [ -n "$version" ] || fail "no project version in CMakeLists.txt"
 name=korvanel-ostrel
 
+# The programs each preset ships; each artefact takes them from one preset.
+windows_programs="Korwipe presentation cfgsetup"
+native_programs="Korwipe cfgsetup"
+
+# One time stamp for everything packaged, taken before anything is built:
+# the last commit's, so that every build of one commit makes the same files.
+# What the checkout holds beyond the commit is noted now and reported last,
+# where it is seen.
+unclean=""
+if [ -z "$SOURCE_DATE_EPOCH" ]; then
+  SOURCE_DATE_EPOCH=$(git log -1 --format=%ct 2>/dev/null) || SOURCE_DATE_EPOCH=""
+  if [ -z "$SOURCE_DATE_EPOCH" ]; then
+    SOURCE_DATE_EPOCH=$(date +%s)
+    unclean="git gives no commit time (not a git checkout?): the files carry the time of this run (SOURCE_DATE_EPOCH=$SOURCE_DATE_EPOCH); set SOURCE_DATE_EPOCH to make them again"
+  fi
+fi
+export SOURCE_DATE_EPOCH
+if changes=$(git status --porcelain --untracked-files=all 2>/dev/null) && [ -n "$changes" ]; then
+  unclean="the checkout is not commit $(git rev-parse --short HEAD): $(printf '%s\n' "$changes" | wc -l) paths are uncommitted or untracked (below, git status). The release is made from the files as they are, so that commit alone does not make it again:
+$(printf '%s\n' "$changes" | head -n 20)"
+fi
+
 if [ -n "$build_first" ]; then
-  scripts/build.sh
+  jobs=$(nproc 2>/dev/null || echo 2)
+  buildPreset() {  # buildPreset PRESET TARGET...: configures and builds those targets only
+    preset=$1
+    shift
+    echo "== build $preset: $*"
+    cmake --preset "$preset" -B "$builds/$preset" >/dev/null
+    cmake --build "$builds/$preset" -j "$jobs" --target "$@"
+  }
+  case " $what " in *" setup32 "*|*" zip "*) buildPreset win32 $windows_programs ;; esac
+  case " $what " in *" deb "*) buildPreset native $native_programs ;; esac
+  case " $what " in *" setup64 "*) buildPreset win64 $windows_programs ;; esac
 fi
 
 # A build made before the version changed would ship the old number inside
@@ -62,12 +101,7 @@ need() {  # need FILE...: every program to package must exist
   done
 }
 
-# One time stamp for everything packaged: the last commit's, so that two runs
-# on the same commit make the same files.
-SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct 2>/dev/null || date +%s)}
-export SOURCE_DATE_EPOCH
-
-work=$(mktemp -d /tmp/korvanel-package-XXXXXX)
+work=$(mktemp -d "${TMPDIR:-/tmp}/korvanel-package-XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
 installer() {  # installer ARCH PRESET FILE
@@ -89,14 +123,15 @@ zipFile() {  # zipFile FILE
      "$builds/win32/setup/cfgsetup.exe" "$builds/win32/setup/Tavisk Sleeper.ini" "$folder/"
   rm -f "$1"
   python3 - "$1" "$folder" <<'EOF'
-import os, sys, time, zipfile
+import os, stat, sys, time, zipfile
 zip_path, folder = sys.argv[1:3]
 stamp = time.gmtime(max(int(os.environ["SOURCE_DATE_EPOCH"]), 315532800))[:6]
 with zipfile.ZipFile(zip_path, "w", zipfile.ZIP_DEFLATED, compresslevel=9) as z:
     for name in sorted(os.listdir(folder)):
         entry = zipfile.ZipInfo(os.path.basename(folder) + "/" + name, stamp)
         entry.compress_type = zipfile.ZIP_DEFLATED
-        entry.external_attr = 0o644 << 16
+        # A regular file, rw-r--r--: unzip on a POSIX system makes it so.
+        entry.external_attr = (stat.S_IFREG | 0o644) << 16
         with open(os.path.join(folder, name), "rb") as f:
             z.writestr(entry, f.read())
 EOF
@@ -133,7 +168,11 @@ deb() {  # deb FILE
   depends=$(cd "$work/src" && dpkg-shlibdeps -O "$stage/usr/bin/Korwipe" "$libexec/cfgsetup" 2>/dev/null |
             sed -n 's/^shlibs:Depends=//p')
   [ -n "$depends" ] || fail "dpkg-shlibdeps found no dependencies"
-  size=$(du -k -s --apparent-size "$stage/usr" | cut -f1)
+  # Installed-Size in KiB as dpkg-gencontrol counts it: each file rounded up,
+  # 1 for each folder. du would count the folders' own sizes, which depend on
+  # the file system the staging folder lies on.
+  size=$(find "$stage/usr" -printf '%y %s\n' |
+         awk '$1 == "f" { kib += int(($2 + 1023) / 1024); next } { kib += 1 } END { print kib }')
   sed -e "s/@VERSION@/$version/" -e "s/@SIZE@/$size/" -e "s/@DEPENDS@/$depends/" \
     package/debian/control.in > "$stage/DEBIAN/control"
   install -m 0755 package/debian/postinst package/debian/postrm "$stage/DEBIAN/"
@@ -145,6 +184,8 @@ deb() {  # deb FILE
   echo "package: $1"
 }
 
+release=${out:-$root/dist}
+released=""
 for artefact in $what; do
   if [ -n "$out" ]; then
     dir=$out
@@ -153,6 +194,7 @@ for artefact in $what; do
   else
     dir=$root/dist
   fi
+  [ "$artefact" = setup64 ] || released=yes
   mkdir -p "$dir"
   case "$artefact" in
     setup32) installer 32 win32 "$dir/$name-$version-setup.exe" ;;
@@ -161,3 +203,21 @@ for artefact in $what; do
     deb) deb "$dir/${name}_${version}_amd64.deb" ;;
   esac
 done
+
+# The checksums of the release files beside them (sha256sum -c SHA256SUMS).
+if [ -n "$released" ]; then
+  (
+    cd "$release"
+    set --
+    for f in "$name-$version-setup.exe" "$name-$version-win32.zip" "${name}_${version}_amd64.deb"; do
+      [ ! -f "$f" ] || set -- "$@" "$f"
+    done
+    sha256sum -- "$@" > SHA256SUMS.new
+    mv SHA256SUMS.new SHA256SUMS
+  )
+  echo "package: $release/SHA256SUMS"
+fi
+
+if [ -n "$unclean" ]; then
+  echo "package: warning: $unclean" >&2
+fi

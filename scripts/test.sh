@@ -1,7 +1,7 @@
 #!/bin/sh
 # The test command: sets up the machine, builds all three presets and runs every
-# test (labels unit, posix, wine, wine32, gui, artefacts, package, fuzz,
-# forensic; see tests/README.md). Arguments go to ctest (e.g. -L gui).
+# test (labels unit, posix, wine, wine32, gui, artefacts, package,
+# reproducible, fuzz, forensic; see tests/README.md). Arguments go to ctest (e.g. -L gui).
 #
 # After ctest's own summary, one line counts passed, failed and skipped tests
 # with the reasons for the skips (ctest's percentage counts a skipped test as

@@ -52,6 +52,9 @@ Name "${PRODUCT} ${VERSION}"
 OutFile "${OUTFILE}"
 RequestExecutionLevel admin
 SetCompressor /SOLID lzma
+; NSIS would store each packed file's last-write time, that is when it was
+; built: without it, two builds of one commit make the same installer.
+SetDateSave off
 InstallDir "${PROGRAM_FILES}\${COMPANY}\Ostrel"
 ShowInstDetails show
 ShowUninstDetails show
