@@ -54,6 +54,15 @@ if(KOR_WINDOWS)
   enable_language(RC)
 endif()
 
+# kor_harden(target): Linux only, the compile half of the hardening below, for
+# a program's own sources and for a library that a shipped program links.
+function(kor_harden target)
+  if(KOR_NATIVE)
+    target_compile_definitions(${target} PRIVATE $<$<NOT:$<CONFIG:Debug>>:_FORTIFY_SOURCE=2>)
+    target_compile_options(${target} PRIVATE -fstack-protector-strong)
+  endif()
+endfunction()
+
 # kor_shipped_program(target "description" [MANIFEST])
 #
 # For the programs users get. Windows: a version resource (shown in the
@@ -68,8 +77,7 @@ endif()
 # stack protector, read-only relocations bound at start).
 function(kor_shipped_program target description)
   if(KOR_NATIVE)
-    target_compile_definitions(${target} PRIVATE $<$<NOT:$<CONFIG:Debug>>:_FORTIFY_SOURCE=2>)
-    target_compile_options(${target} PRIVATE -fstack-protector-strong)
+    kor_harden(${target})
     target_link_options(${target} PRIVATE -Wl,-z,relro -Wl,-z,now)
     return()
   endif()
@@ -106,8 +114,9 @@ set(KOR_SANITIZE_FLAGS -fsanitize=address,undefined -fno-omit-frame-pointer -fno
 #
 # Native only. Builds the GoogleTest program twice, plainly and under
 # AddressSanitizer + UndefinedBehaviorSanitizer, and registers both with the
-# label "unit". SOURCES holds the tests and the library sources under test, so
-# that the sanitizer build instruments the library code too.
+# label "unit". SOURCES holds the tests and any sources under test, so that the
+# sanitizer build instruments them too; a library in LIBS that has a
+# sanitizer build (korwipe_core_san) is linked as that.
 function(kor_unit_test)
   cmake_parse_arguments(T "" "NAME" "SOURCES;INCLUDES;LIBS;LABELS" ${ARGN})
   if(NOT KOR_NATIVE)
@@ -120,9 +129,18 @@ function(kor_unit_test)
     else()
       set(target ${T_NAME}_san)
     endif()
+    # A library with a sanitizer build of its own (name_san) is linked as that.
+    set(libs)
+    foreach(lib ${T_LIBS})
+      if(variant STREQUAL "san" AND TARGET ${lib}_san)
+        list(APPEND libs ${lib}_san)
+      else()
+        list(APPEND libs ${lib})
+      endif()
+    endforeach()
     add_executable(${target} ${T_SOURCES})
     target_include_directories(${target} PRIVATE ${T_INCLUDES})
-    target_link_libraries(${target} PRIVATE GTest::gtest_main ${T_LIBS})
+    target_link_libraries(${target} PRIVATE GTest::gtest_main ${libs})
     if(variant STREQUAL "san")
       target_compile_options(${target} PRIVATE ${KOR_SANITIZE_FLAGS})
       target_link_options(${target} PRIVATE ${KOR_SANITIZE_FLAGS})

@@ -5,6 +5,8 @@
 #include <aclapi.h>
 #include <sddl.h>
 
+#include <cstddef>
+
 #include "placement.h"
 
 // Not declared by the compiler's headers; linked from ntdll.
@@ -91,7 +93,12 @@ bool sameText(const wchar_t* a, int aLength, const wchar_t* b, int bLength) {
   return aLength == bLength && CompareStringOrdinal(a, aLength, b, bLength, TRUE) == CSTR_EQUAL;
 }
 
-// True when `entry`'s path is `parent`'s path, a backslash and `name`.
+// True when `entry`'s path is `parent`'s path, a backslash and `name`. A
+// path that cannot be had counts as "not held": cfgsetup then gives up and
+// places nothing, which costs one setting file. Korwipe's handleNamedIn
+// answers the same question the other way round (no path: held), because
+// there every file of a tree would fail on such a volume, and its identity
+// and reparse checks already stand alone; the two programs share no code.
 bool namedIn(HANDLE entry, HANDLE parent, const wchar_t* name) {
   if (!parentPath.fetch(parent) || !entryPath.fetch(entry)) return false;
   int nameLength = lstrlenW(name);
@@ -119,7 +126,12 @@ bool listedAs(HANDLE parent, const wchar_t* name, DWORD& attributes, LARGE_INTEG
   if (!NT_SUCCESS(NtQueryDirectoryFile(listing.h, nullptr, nullptr, nullptr, &io, record, sizeof record,
                                        kIdBothDirectoryInformation, TRUE, &pattern, TRUE)))
     return false;
+  // Only what the system wrote is read: the record's fixed part and its name
+  // must lie inside the io.Information bytes it reported.
+  const size_t fixed = offsetof(FILE_ID_BOTH_DIR_INFO, FileName);
   const FILE_ID_BOTH_DIR_INFO* info = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(record);
+  if (io.Information < fixed || io.Information > sizeof record || info->FileNameLength > io.Information - fixed)
+    return false;
   attributes = info->FileAttributes;
   fileId = info->FileId;
   return true;

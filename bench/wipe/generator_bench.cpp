@@ -4,9 +4,9 @@
 
 #include <vector>
 
-#include "fastrandom.h"
-#include "fastrandom_kernels.h"
-#include "literal_random.h"
+#include "tests/wipefast/literal_random.h"
+#include "wipe/random/fastrandom.h"
+#include "wipe/random/fastrandom_kernels.h"
 
 namespace {
 

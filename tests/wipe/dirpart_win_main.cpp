@@ -7,7 +7,7 @@
 
 #include <cstdio>
 
-#include "paths.h"
+#include "wipe/names/paths.h"
 
 int main() {
   // 0x83 0x5C is a katakana letter in code page 932 and "ƒ\" in 1252.

@@ -2,8 +2,8 @@
 
 #include <cstdint>
 
-#include "os.h"
-#include "reparse.h"
+#include "wipe/os/os.h"
+#include "wipe/os/reparse.h"
 
 static const char* kindName(OsNameKind k) {
   switch (k) {
@@ -71,7 +71,7 @@ TEST(Reparse, KindFromAttributesAndTag) {
       {"plain file", 0x20, 0, OsNameKind::File},
       {"read-only hidden file", 0x23, 0, OsNameKind::File},
       {"plain directory", 0x10, 0, OsNameKind::Directory},
-      // dwReserved0 means nothing without the reparse attribute.
+      // The tag word means nothing without the reparse attribute.
       {"directory, stray tag word", 0x10, 0xA0000003, OsNameKind::Directory},
       {"file, stray tag word", 0x20, 0xA000000C, OsNameKind::File},
       {"junction", 0x410, 0xA0000003, OsNameKind::DirectoryLink},

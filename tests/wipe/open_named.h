@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "os.h"
+#include "wipe/os/os.h"
 
 inline OsOpenResult openNamed(const std::string& path, OsDir& dir, OsFile& f) {
   size_t slash = path.rfind('/');

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "paths.h"
+#include "wipe/names/paths.h"
 
 TEST(Paths, HasWildcards) {
   struct Case {

@@ -1,6 +1,6 @@
 """Korwipe on Linux: the bytes on disk after each pass are exactly the
 generator's stream for the clock's seed, running on from pass to pass and
-from file to file; and a file over 2 GiB is overwritten to its last byte."""
+from file to file; and a file over 4 GiB is overwritten to its last byte."""
 import os
 import time
 

@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "os.h"
-#include "random.h"
+#include "wipe/os/os.h"
+#include "wipe/random/random.h"
 
 TEST(WipeRandom, SeedAndCombinedWordsFromTheReferenceVector) {
   WipeRandom r;

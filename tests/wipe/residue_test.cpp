@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "open_named.h"
-#include "os.h"
-#include "residue.h"
+#include "wipe/erase/residue.h"
+#include "wipe/os/os.h"
 
 TEST(Residue, FileSystemTypes) {
   struct Case {

@@ -3,9 +3,9 @@
 #include <cstdio>
 #include <string>
 
-#include "erase.h"
 #include "scratch_path.h"
-#include "settings.h"
+#include "wipe/erase/erase.h"
+#include "wipe/erase/settings.h"
 
 TEST(Settings, FirstByteRules) {
   struct Case {

@@ -1,8 +1,8 @@
 // Test-only Windows program: the matching vectors through the Windows build
 // of the matcher, with the system's upper-casing behind it; the portable
 // table checked against the system over the ranges it claims; and the
-// long-name rows once more through the ANSI code page, as FindFirstFileA
-// hands them over. Prints one line per failure and the row counts; exit code
+// long-name rows once more as the program meets them: the pattern and the
+// name in the ANSI code page, widened by the program's widenFileText. Prints one line per failure and the row counts; exit code
 // 0 when everything passed and no row was lost.
 //
 //   wipe_wildcards_win.exe VECTOR-FILE
@@ -12,8 +12,7 @@
 #include <string>
 
 #include "wildcard_vectors.h"
-#include "winmatch.h"
-#include "wintext.h"
+#include "wipe/names/wintext.h"
 
 static std::string narrow(const std::u16string& s, UINT codePage, bool* lossy) {
   BOOL usedDefault = FALSE;
@@ -53,21 +52,18 @@ int main(int argc, char** argv) {
   }
 
   // Rows whose pattern and name survive the ANSI code page: narrowed to it,
-  // then widened by widenFileApiText (the program's own step) and matched.
-  // What this adds to the rows above is that widening gives back exactly
-  // the units the rule was written for; the search record itself is only
-  // met in the comparison with the system's del.
-  std::vector<LongRow> rows;
-  readLongRows(argv[1], rows);
+  // then widened as the program widens a typed pattern and a name, and
+  // matched. This adds to the rows above that widening gives back exactly
+  // the units the rule was written for.
   int ansiRows = 0;
-  for (const LongRow& row : rows) {
+  for (const LongRow& row : run.longs) {
     bool lossyPattern = false, lossyName = false;
     std::string pattern = narrow(row.pattern, CP_ACP, &lossyPattern), name = narrow(row.name, CP_ACP, &lossyName);
     if (lossyPattern || lossyName) continue;
     std::u16string widePattern, wideName;
-    bool ok = widenFileApiText(pattern.c_str(), widePattern) && widenFileApiText(name.c_str(), wideName) &&
+    bool ok = widenFileText(pattern.c_str(), widePattern) && widenFileText(name.c_str(), wideName) &&
               widePattern == row.pattern && wideName == row.name;
-    if (!ok || searchPatternMatches(widePattern, wideName) != row.match)
+    if (!ok || listingKeeps(widePattern, wideName) != row.match)
       run.failures.push_back(row.line + "  [through the ANSI code page]");
     ++ansiRows;
   }

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "winrules.h"
+#include "wipe/os/winrules.h"
 
 namespace {
 using Bytes = std::vector<unsigned char>;

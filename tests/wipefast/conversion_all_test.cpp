@@ -10,8 +10,8 @@
 #include <thread>
 #include <vector>
 
-#include "fastrandom.h"
 #include "literal_random.h"
+#include "wipe/random/fastrandom.h"
 
 TEST(Conversion, EveryWordGivesTheLiteralByte) {
   unsigned threads = std::max(1u, std::min(4u, std::thread::hardware_concurrency()));

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "fastrandom.h"
-#include "fastrandom_kernels.h"
 #include "literal_random.h"
+#include "wipe/random/fastrandom.h"
+#include "wipe/random/fastrandom_kernels.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "progress.h"
+#include "wipe/erase/progress.h"
 
 namespace {
 

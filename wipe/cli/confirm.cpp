@@ -1,7 +1,7 @@
 #include <cstdio>
 
-#include "forms.h"
-#include "os.h"
+#include "wipe/cli/forms.h"
+#include "wipe/os/os.h"
 
 int askConfirmation(bool plural) {
   std::fputs("Are you sure you want to Erase selected ", stdout);

@@ -4,10 +4,11 @@
 #include <string>
 #include <vector>
 
-#include "dirlist.h"
-#include "forms.h"
-#include "os.h"
-#include "paths.h"
+#include "wipe/cli/forms.h"
+#include "wipe/erase/entry_action.h"
+#include "wipe/names/paths.h"
+#include "wipe/os/os.h"
+#include "wipe/walk/dirlist.h"
 
 // Matches that cannot be erased at all: the full path does not fit a list
 // node, or (Windows) the name has no exact form in the file functions' text.
@@ -19,11 +20,7 @@ struct Unworkable {
 
 static void consider(const char* pattern, size_t dirLength, const OsEntry& e, DirList& list,
                      std::vector<Unworkable>& unworkable) {
-  // A link to a directory is no match, as in the file forms: the walk would
-  // only remove the link and say done while the directory it leads to stays
-  // untouched.
-  if (e.kind != OsNameKind::Directory) return;
-  if (e.usable && osIsDotName(e.name)) return;
+  if (entryAction(e, EntryContext::DirectoryForm) != EntryAction::EraseTree) return;
   char full[kPathMax];
   if (!e.usable || !joinPath(full, pattern, dirLength, e.name) || !list.append(full, e))
     unworkable.push_back({std::string(pattern, dirLength) + e.name, e.usable});
@@ -68,13 +65,14 @@ int runDirectoryForm(const OsArgument* argument) {
   std::puts("");
   int result = 1;
   if (answer == 1) {
-    int removed = 0;
-    list.eraseAll(dir, &removed);
+    EraseTally tally;
+    list.eraseAll(dir, tally, true);
     runQueue();
-    if (removed > 0) result = 0;
+    if (tally.anyFailed) anyEraseFailed = true;
+    if (tally.done > 0) result = 0;
     for (const Unworkable& u : unworkable) {
       if (u.usable)
-        std::printf("Erasing directory %s%c\n", u.path.c_str(), osSeparator());
+        std::printf("Erasing directory %s%c\n", u.path.c_str(), pathSeparator());
       else
         std::printf("error opening %s file\n", u.path.c_str());
       anyEraseFailed = true;

@@ -1,7 +1,11 @@
 // The three ways Korwipe is run; each returns the process exit code.
 #pragma once
 
-#include "os.h"
+#include "wipe/os/os.h"
+
+// Set when a matched file or directory could not be erased; never cleared.
+// It decides whether a form ends with its failure line.
+extern bool anyEraseFailed;
 
 // One argument: a file name (erased alone) or a pattern (every regular file
 // it matches; argument.wild). An argument the file functions' text could not

@@ -2,77 +2,11 @@
 // trees, overwriting their contents before removing them.
 #include <cstdio>
 #include <cstring>
-#include <new>
 
-#include "batch.h"
-#include "dirlist.h"
-#include "erase.h"
-#include "forms.h"
-#include "os.h"
-#include "paths.h"
-#include "random.h"
-#include "settings.h"
-
-// The folder a pattern lists is opened once, and every match is erased
-// relative to it; its last component must not be a link (osOpenDirPath). A
-// folder that cannot be opened matches nothing, as a search that cannot start.
-// A pattern the file functions' text cannot hold as typed (not exact)
-// matches nothing.
-static int runPatternForm(const char* pattern, bool exact) {
-  size_t dirLength = dirPartLength(pattern);
-  char dirPart[kPathMax];
-  int erased = 0;
-  DirRef dir(new (std::nothrow) OsDir);
-  if (dir && exact && joinPath(dirPart, pattern, dirLength, "") && osOpenDirPath(dirPart, false, *dir)) {
-    OsListing listing;
-    OsEntry e;
-    char full[kPathMax];
-    for (bool more = listing.first(*dir, pattern + dirLength, e); more; more = listing.next(e)) {
-      if (e.kind == OsNameKind::Directory || e.kind == OsNameKind::DirectoryLink) continue;
-      if (!e.usable || !joinPath(full, pattern, dirLength, e.name)) {
-        queueLine("error opening %s%s file\n", dirPart, e.name);
-        anyEraseFailed = true;
-        continue;
-      }
-      queueFile(dir, e, full, &erased);
-    }
-  }
-  runQueue();
-  int result = erased > 0 ? 0 : 1;
-  if (anyEraseFailed)
-    std::puts("Some files couldn't be erased.");
-  else if (result == 1)
-    std::puts("No matching files found.");
-  if (result == 0) std::puts("done.");
-  return result;
-}
-
-// No search for a plain name: it is looked up in its folder, and anything
-// that is not there as a file (missing, a directory) is an open failure
-// (code 2). A link to a directory is refused as the directory itself is (and
-// as the pattern form skips both): it is no file, and removing it would say
-// done while the directory the user named is untouched.
-static int runSingleFile(const char* argument, bool exact) {
-  size_t dirLength = dirPartLength(argument);
-  char dirPart[kPathMax];
-  OsDir dir;
-  OsEntry e;
-  bool found = exact && argument[dirLength] != '\0' && joinPath(dirPart, argument, dirLength, "") &&
-               osOpenDirPath(dirPart, true, dir) && osLookup(dir, argument + dirLength, e) && e.usable &&
-               e.kind != OsNameKind::Directory && e.kind != OsNameKind::DirectoryLink;
-  if (!found) {
-    std::printf("error opening %s file\n", argument);
-    return OpenFailed;
-  }
-  EraseStatus status = eraseFile(dir, e, argument);
-  if (status == Erased) std::puts("done.");
-  return status;
-}
-
-int runFileForm(const OsArgument& argument) {
-  return argument.wild ? runPatternForm(argument.text, argument.exact)
-                       : runSingleFile(argument.text, argument.exact);
-}
+#include "wipe/cli/forms.h"
+#include "wipe/erase/settings.h"
+#include "wipe/os/os.h"
+#include "wipe/random/random.h"
 
 int main(int argc, char** argv) {
   // Seeded first, on every run, so that the stream depends only on the clock.

@@ -1,14 +1,16 @@
-#include "erase.h"
+#include "wipe/erase/erase.h"
+#include "wipe/erase/entry_action.h"
 
 #include <memory>
 #include <new>
 
-#include "os.h"
-#include "pass_writer.h"
-#include "progress.h"
-#include "report.h"
-#include "residue.h"
-#include "settings.h"
+#include "wipe/erase/pass_writer.h"
+#include "wipe/erase/progress.h"
+#include "wipe/erase/report.h"
+#include "wipe/erase/residue.h"
+#include "wipe/erase/settings.h"
+#include "wipe/random/random.h"
+#include "wipe/os/os.h"
 
 const char* const kErasedName = "this file has been erased.";
 
@@ -42,7 +44,7 @@ static EraseStatus removeLink(OsDir& dir, const OsEntry& listed, const char* pat
 }
 
 PrepareResult prepareFile(OsDir& dir, const OsEntry& e, const char* path, PreparedFile& p) {
-  if (osIsLink(e.kind)) return {false, removeLink(dir, e, path)};
+  if (entryAction(e, EntryContext::Tree) == EntryAction::RemoveLink) return {false, removeLink(dir, e, path)};
   OsOpenResult opened = osOpenFileAt(dir, e, p.file);
   if (opened == OsOpenResult::IsLink) return {false, removeLink(dir, e, path)};
   // A file whose length, start or streams cannot be had is not opened for
@@ -82,10 +84,19 @@ static EraseStatus overwriteStream(OsFile& f, uint64_t length, const char* path)
   int passes = overwritePasses != 0 ? overwritePasses : passesForSize(length);
   ProgressLine progress;  // wiped on every way out, before any later message
   progress.begin(path, length, passes);
+  PassFile one;
+  one.file = &f;
+  one.length = length;
+  one.stream = &wipeRandom;
+  one.progress = &progress;
+  one.transcript = activeTranscript;
+  PassFile* const files[1] = {&one};
   for (int pass = 0; pass < passes; ++pass) {
     progress.beginPass(pass + 1);
-    EraseStatus st = writePassOverlapped(f, buf.get(), spare.get(), length, &progress);
-    if (st != Erased) return st;
+    one.ordinal = passesFlushed + 1;
+    writePass(files, 1, buf.get(), spare.get());
+    if (!one.ok) return WriteFailed;
+    ++passesFlushed;
   }
   return Erased;
 }

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <string>
 
-#include "os.h"
-#include "residue.h"
+#include "wipe/erase/residue.h"
+#include "wipe/os/os.h"
 
 
 // Result of eraseFile. 1 and 4 are not used here (1 is the driver's general
@@ -76,9 +76,3 @@ EraseStatus completeFile(PreparedFile& p);
 // What follows the last pass: the residue warning, the move to the neutral
 // name and the delete.
 EraseStatus finishFile(PreparedFile& p);
-
-// Writes one pass over the whole file from offset 0: every 16 MiB segment,
-// then the partial one, each filled with fresh bytes and written in one go,
-// then flushes to the disk. buf holds at least min(length, kSegmentSize)
-// bytes. On failure prints the write error line and returns WriteFailed.
-EraseStatus writePass(OsFile& f, unsigned char* buf, uint64_t length);

@@ -1,4 +1,4 @@
-#include "progress.h"
+#include "wipe/erase/progress.h"
 
 #include <cstdio>
 #include <cstring>

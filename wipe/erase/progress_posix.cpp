@@ -1,5 +1,5 @@
 #include <unistd.h>
 
-#include "progress.h"
+#include "wipe/erase/progress.h"
 
 bool stderrIsTerminal() { return isatty(2) == 1; }

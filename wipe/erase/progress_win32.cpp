@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "progress.h"
+#include "wipe/erase/progress.h"
 
 // A console has a mode; a file or pipe in its place does not.
 bool stderrIsTerminal() {

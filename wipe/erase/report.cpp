@@ -1,4 +1,4 @@
-#include "report.h"
+#include "wipe/erase/report.h"
 
 #include <cstdarg>
 #include <cstdio>

@@ -1,6 +1,6 @@
-#include "residue.h"
+#include "wipe/erase/residue.h"
 
-#include "report.h"
+#include "wipe/erase/report.h"
 
 #include <algorithm>
 #include <cstdio>

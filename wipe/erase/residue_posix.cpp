@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "os.h"
-#include "residue.h"
+#include "wipe/erase/residue.h"
+#include "wipe/os/os.h"
 
 // A file in more pieces than this is not worth following: no facts.
 constexpr size_t kMaxExtents = 1 << 20;

@@ -12,8 +12,8 @@
 // a folder on another Unix mount.
 #include <windows.h>
 
-#include "os.h"
-#include "residue.h"
+#include "wipe/erase/residue.h"
+#include "wipe/os/os.h"
 
 void residueWatchStart(OsFile& f, uint64_t, ResidueWatch& w) {
   HANDLE h = reinterpret_cast<HANDLE>(f.handle);

@@ -1,9 +1,9 @@
-#include "segment_writer.h"
+#include "wipe/erase/segment_writer.h"
 
 #include <system_error>
 
-#include "os.h"
-#include "writeback.h"
+#include "wipe/os/os.h"
+#include "wipe/os/writeback.h"
 
 // Segments written but not yet waited for on their way to the disk.
 constexpr int kWritebackLag = 4;

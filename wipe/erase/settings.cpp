@@ -1,8 +1,8 @@
-#include "settings.h"
+#include "wipe/erase/settings.h"
 
 #include <cstdio>
 
-#include "os.h"
+#include "wipe/os/os.h"
 
 int overwritePasses = 0;
 

@@ -1,4 +1,4 @@
-#include "paths.h"
+#include "wipe/names/paths.h"
 
 #include <cstring>
 
@@ -6,8 +6,8 @@ bool hasWildcards(const char* text) { return std::strpbrk(text, "*?") != nullptr
 
 size_t dirPartLength(const char* pattern) {
   size_t n = 0;
-  for (size_t i = 0; pattern[i]; i += osCharLength(pattern + i))
-    if (osIsSeparator(pattern[i])) n = i + 1;
+  for (size_t i = 0; pattern[i]; i += textCharLength(pattern + i))
+    if (isPathSeparator(pattern[i])) n = i + 1;
   return n;
 }
 

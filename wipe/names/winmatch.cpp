@@ -1,8 +1,8 @@
-#include "winmatch.h"
+#include "wipe/names/winmatch.h"
 
 #include <vector>
 
-#include "wintext.h"
+#include "wipe/names/wintext.h"
 
 bool translateSearchPattern(const std::u16string& typed, bool verbatimPath, std::u16string& expression) {
   expression.clear();
@@ -31,10 +31,6 @@ bool translateSearchPattern(const std::u16string& typed, bool verbatimPath, std:
   }
   if (endsInDot && expression.back() == u'*') expression.back() = kDosStar;
   return true;
-}
-
-bool expressionHasWildcards(const std::u16string& expression) {
-  return expression.find_first_of(u"*?<>\"") != std::u16string::npos;
 }
 
 // The automaton keeps a set of states over the expression of length m. State
@@ -99,14 +95,4 @@ bool nameInExpression(const std::u16string& expression, const std::u16string& na
     prior.swap(current);
     if (finished) return prior[endState] != 0;
   }
-}
-
-bool searchPatternMatches(const std::u16string& typed, const std::u16string& name) {
-  std::u16string expression;
-  return translateSearchPattern(typed, false, expression) && nameInExpression(expression, name);
-}
-
-bool keepFoundEntry(const std::u16string& expression, const std::u16string& longName) {
-  if (!expressionHasWildcards(expression) || longName.find(u'?') != std::u16string::npos) return true;
-  return nameInExpression(expression, longName);
 }

@@ -4,10 +4,9 @@
 // typed name pattern into an expression for the file system (translation
 // below); the file system then runs that expression against every entry,
 // comparing one UTF-16 unit at a time after upper-casing both sides
-// (nameInExpression). The search tests each entry's long name and its 8.3
-// short name, so it also returns entries whose long name does not match:
-// keepFoundEntry decides, from the long name alone, which of those the
-// pattern really named.
+// (nameInExpression). The system's search tests each entry's long name and
+// its 8.3 short name; Korwipe's listing (os_win32_dirs.cpp) tests the long
+// name alone, since a short name is nothing the user typed.
 //
 // Portable: the only platform piece is upcaseUnits (wintext.h).
 #pragma once
@@ -29,24 +28,8 @@ constexpr char16_t kDosDot = u'"';   // a dot, or nothing at the name's end
 // fails.
 bool translateSearchPattern(const std::u16string& typed, bool verbatimPath, std::u16string& expression);
 
-// True when the expression holds an element that is not a plain character;
-// without one the file system only tests for equality, ignoring case.
-bool expressionHasWildcards(const std::u16string& expression);
-
 // The file system's test of a name against an expression: an automaton that
 // follows every way of pairing expression elements with name units at once.
 // Case is ignored through upcaseUnits. An empty name matches only an empty
 // expression.
 bool nameInExpression(const std::u16string& expression, const std::u16string& name);
-
-// Translation and match in one: what the search decides for a long name
-// alone. False when the translation fails.
-bool searchPatternMatches(const std::u16string& typed, const std::u16string& name);
-
-// Whether an entry the search returned is one the pattern named. An
-// expression without wildcards names its entry by either name: always kept.
-// A long name holding '?' was narrowed to the ANSI code page with loss, so
-// its real name cannot be judged: kept, so that erasing it reports the
-// failure instead of skipping it silently. Otherwise kept only when the long
-// name matches; the search found the others through their short names.
-bool keepFoundEntry(const std::u16string& expression, const std::u16string& longName);

@@ -1,4 +1,5 @@
-// UTF-16 text as the Windows file functions see it.
+// UTF-16 text as the Windows file functions see it, and the one place that
+// decides which code page their ANSI text is in.
 #pragma once
 
 #include <string>
@@ -16,7 +17,21 @@ void upcaseUnits(std::u16string& text);
 // every other unit maps to itself.
 char16_t tableUpcaseUnit(char16_t c);
 
-// Windows builds only: text from or for an ANSI file function widened with
-// the code page those functions use (ANSI, or OEM after SetFileApisToOEM).
-// False when it cannot be converted.
-bool widenFileApiText(const char* text, std::u16string& out);
+// ---- Windows builds only (wintext_win32.cpp) ------------------------------
+//
+// The ANSI file functions take text in the ANSI code page, or in the OEM one
+// after SetFileApisToOEM; it is asked for as a number every time (never
+// CP_ACP), so that a UTF-8 code page is seen as such.
+
+// text widened with that code page; false when it holds a byte sequence the
+// code page does not define.
+bool widenFileText(const char* text, std::u16string& out);
+
+// wide narrowed to that code page without any nearest-form substitution;
+// true only when the result stands for exactly wide (no default character,
+// and it widens back to the same units). out is filled either way, with the
+// code page's default character for what has no form, for messages.
+bool narrowFileText(const std::u16string& wide, std::string& out);
+
+// Which bytes start a double-byte character in that code page.
+const bool (&fileTextLeadBytes())[256];

@@ -1,4 +1,4 @@
-#include "wintext.h"
+#include "wipe/names/wintext.h"
 
 // One-unit upper-case mappings of the ranges named in wintext.h. Cased pairs
 // sit next to each other in most of these blocks; the ranges below say which

@@ -2,7 +2,9 @@
 // file functions' code page.
 #include <windows.h>
 
-#include "wintext.h"
+#include <cstring>
+
+#include "wipe/names/wintext.h"
 
 static bool isSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDFFF; }
 
@@ -30,14 +32,53 @@ void upcaseUnits(std::u16string& text) {
   }
 }
 
-bool widenFileApiText(const char* text, std::u16string& out) {
-  UINT codePage = AreFileApisANSI() ? CP_ACP : CP_OEMCP;
+static UINT fileApiCodePage() { return AreFileApisANSI() ? GetACP() : GetOEMCP(); }
+
+bool widenFileText(const char* text, std::u16string& out) {
   out.clear();
-  int n = MultiByteToWideChar(codePage, 0, text, -1, nullptr, 0);
+  UINT cp = fileApiCodePage();
+  int n = MultiByteToWideChar(cp, MB_ERR_INVALID_CHARS, text, -1, nullptr, 0);
   if (n <= 0) return false;
   std::u16string wide(n, u'\0');
-  if (MultiByteToWideChar(codePage, 0, text, -1, reinterpret_cast<wchar_t*>(&wide[0]), n) != n) return false;
+  if (MultiByteToWideChar(cp, MB_ERR_INVALID_CHARS, text, -1, reinterpret_cast<wchar_t*>(&wide[0]), n) != n)
+    return false;
   wide.resize(n - 1);  // the terminator
   out.swap(wide);
   return true;
+}
+
+bool narrowFileText(const std::u16string& wide, std::string& out) {
+  out.clear();
+  if (wide.empty()) return true;
+  UINT cp = fileApiCodePage();
+  // UTF-8 takes neither flags nor the default-character report; a unit it
+  // cannot carry (a lone surrogate) shows in the round trip instead.
+  bool utf8 = cp == CP_UTF8;
+  DWORD flags = utf8 ? 0 : WC_NO_BEST_FIT_CHARS;
+  BOOL usedDefault = FALSE;
+  BOOL* report = utf8 ? nullptr : &usedDefault;
+  const wchar_t* w = reinterpret_cast<const wchar_t*>(wide.data());
+  int n = WideCharToMultiByte(cp, flags, w, (int)wide.size(), nullptr, 0, nullptr, report);
+  if (n <= 0) return false;
+  std::string narrow(n, '\0');
+  if (WideCharToMultiByte(cp, flags, w, (int)wide.size(), &narrow[0], n, nullptr, report) != n) return false;
+  out.swap(narrow);
+  if (usedDefault) return false;
+  std::u16string back;
+  return widenFileText(out.c_str(), back) && back == wide;
+}
+
+const bool (&fileTextLeadBytes())[256] {
+  static bool lead[256];
+  static UINT filledFor = 0;
+  UINT cp = fileApiCodePage();
+  if (filledFor != cp) {
+    std::memset(lead, 0, sizeof lead);
+    CPINFO info;
+    if (GetCPInfo(cp, &info))
+      for (int i = 0; i + 1 < MAX_LEADBYTES && info.LeadByte[i]; i += 2)
+        for (int b = info.LeadByte[i]; b <= info.LeadByte[i + 1]; ++b) lead[b] = true;
+    filledFor = cp;
+  }
+  return lead;
 }

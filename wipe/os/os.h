@@ -1,30 +1,16 @@
 // The few file, search, console and clock operations Korwipe needs.
 //
 // Declared once here and defined by one platform file chosen by the build:
-// os_win32.cpp (Win32 ANSI calls) or os_posix.cpp (POSIX calls). Everything
-// else in wipe/ is portable and calls only these.
+// os_win32*.cpp (native handle calls, text in the ANSI file functions'
+// code page) or os_posix.cpp (POSIX calls). Everything above os/ is portable
+// and calls only these.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 
-// Paths live in fixed buffers of this many characters, terminator included.
-constexpr size_t kPathMax = 260;
-
-// True for a character that ends the directory part of a path or pattern:
-// backslash, slash and a drive colon on Windows, slash on POSIX.
-bool osIsSeparator(char c);
-
-// The separator written between a directory and an entry name.
-char osSeparator();
-
-// Bytes of the character that starts at text (which is not at its end): 2
-// for the lead byte of a double-byte character in the code page of the
-// Windows file functions (there a trail byte may be 0x5C, a backslash), 1
-// otherwise. Always 1 on POSIX, where no byte of a multi-byte UTF-8
-// character is an ASCII one.
-size_t osCharLength(const char* text);
+#include "wipe/names/paths.h"
 
 // ---- clock ----------------------------------------------------------------
 
@@ -81,6 +67,10 @@ struct OsDir {
   void close();
 };
 
+// An open directory shared by the work queued in it (erase/batch.h): closed
+// when the last piece of that work lets go of it.
+using DirRef = std::shared_ptr<OsDir>;
+
 // One entry of a directory, as listed.
 struct OsEntry {
   // The name in the file functions' text (ANSI code page on Windows).
@@ -111,8 +101,8 @@ bool osOpenDirPath(const char* dirPart, bool lastMayBeLink, OsDir& d);
 OsDir* osCurrentDir();
 
 // The entries of an open directory, in the system's order. With a name
-// pattern only those it names (Windows: by the system's search rules, see
-// winmatch.h; POSIX: matchName); without one, every entry, "." and ".."
+// pattern only those whose long name it matches (Windows: translated and
+// matched by the file system's rules, winmatch.h; POSIX: matchName); without one, every entry, "." and ".."
 // included where the system lists them. Non-copyable: the destructor ends it.
 struct OsListing {
   intptr_t handle = -1;
@@ -186,10 +176,6 @@ bool osSeekStart(OsFile& f);
 
 // Writes n bytes at the current position; true only when all were written.
 bool osWriteAll(OsFile& f, const unsigned char* data, size_t n);
-
-// Writes n bytes at offset (the file position is left undefined); true only
-// when all were written.
-bool osWriteAllAt(OsFile& f, uint64_t offset, const unsigned char* data, size_t n);
 
 // Pushes everything written so far through the system's cache to the disk.
 bool osFlush(OsFile& f);

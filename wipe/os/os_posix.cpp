@@ -22,13 +22,9 @@
 #include <string>
 #include <vector>
 
-#include "os.h"
-#include "os_testhooks.h"
-#include "paths.h"
-
-bool osIsSeparator(char c) { return c == '/'; }
-char osSeparator() { return '/'; }
-size_t osCharLength(const char*) { return 1; }
+#include "wipe/names/paths.h"
+#include "wipe/os/os.h"
+#include "wipe/os/testhooks.h"
 
 OsUtcTime osUtcNow() {
   OsUtcTime t{};
@@ -267,18 +263,6 @@ bool osWriteAll(OsFile& f, const unsigned char* data, size_t n) {
   return true;
 }
 
-bool osWriteAllAt(OsFile& f, uint64_t offset, const unsigned char* data, size_t n) {
-  while (n > 0) {
-    ssize_t w = pwrite((int)f.handle, data, n, (off_t)offset);
-    if (w < 0 && errno == EINTR) continue;
-    if (w <= 0) return false;
-    data += w;
-    offset += (uint64_t)w;
-    n -= (size_t)w;
-  }
-  return true;
-}
-
 bool osFlush(OsFile& f) { return fsync((int)f.handle) == 0; }
 
 int osFilesAtOnce() {
@@ -432,16 +416,3 @@ void OsConsole::close() {
   in = out = -1;
   pendingCode = -1;
 }
-
-#ifdef KOR_WIPE_TEST_HOOKS
-bool osReadAt(OsFile& f, uint64_t offset, unsigned char* data, size_t n) {
-  while (n > 0) {
-    ssize_t r = pread((int)f.handle, data, n, (off_t)offset);
-    if (r <= 0) return false;
-    data += r;
-    offset += (uint64_t)r;
-    n -= (size_t)r;
-  }
-  return true;
-}
-#endif

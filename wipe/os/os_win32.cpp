@@ -11,18 +11,10 @@
 #include <deque>
 #include <string>
 
-#include "os.h"
-#include "os_testhooks.h"
-#include "paths.h"
-#include "win32_io.h"
-
-bool osIsSeparator(char c) { return c == '\\' || c == '/' || c == ':'; }
-char osSeparator() { return '\\'; }
-
-size_t osCharLength(const char* text) {
-  UINT codePage = AreFileApisANSI() ? CP_ACP : CP_OEMCP;
-  return IsDBCSLeadByteEx(codePage, (BYTE)text[0]) && text[1] ? 2 : 1;
-}
+#include "wipe/names/paths.h"
+#include "wipe/os/os.h"
+#include "wipe/os/testhooks.h"
+#include "wipe/os/win32_io.h"
 
 OsUtcTime osUtcNow() {
   OsUtcTime t{};
@@ -70,22 +62,6 @@ bool osWriteAll(OsFile& f, const unsigned char* data, size_t n) {
     DWORD written = 0;
     if (!WriteFile(asHandle(f.handle), data, chunk, &written, nullptr) || written == 0) return false;
     data += written;
-    n -= written;
-  }
-  return true;
-}
-
-// A synchronous handle writes at the OVERLAPPED offset and waits.
-bool osWriteAllAt(OsFile& f, uint64_t offset, const unsigned char* data, size_t n) {
-  while (n > 0) {
-    OVERLAPPED at = {};
-    at.Offset = (DWORD)offset;
-    at.OffsetHigh = (DWORD)(offset >> 32);
-    DWORD chunk = n > 0x40000000 ? 0x40000000 : (DWORD)n;
-    DWORD written = 0;
-    if (!WriteFile(asHandle(f.handle), data, chunk, &written, &at) || written == 0) return false;
-    data += written;
-    offset += written;
     n -= written;
   }
   return true;
@@ -221,19 +197,3 @@ void OsConsole::close() {
   in = out = -1;
   pendingCode = -1;
 }
-
-#ifdef KOR_WIPE_TEST_HOOKS
-bool osReadAt(OsFile& f, uint64_t offset, unsigned char* data, size_t n) {
-  while (n > 0) {
-    OVERLAPPED ov{};
-    ov.Offset = (DWORD)offset;
-    ov.OffsetHigh = (DWORD)(offset >> 32);
-    DWORD chunk = n > 0x100000 ? 0x100000 : (DWORD)n, got = 0;
-    if (!ReadFile(asHandle(f.handle), data, chunk, &got, &ov) || got == 0) return false;
-    data += got;
-    offset += got;
-    n -= got;
-  }
-  return true;
-}
-#endif

@@ -21,9 +21,9 @@
 // All three are refused.
 #include <vector>
 
-#include "reparse.h"
-#include "win32_io.h"
-#include "winmatch.h"
+#include "wipe/names/winmatch.h"
+#include "wipe/os/reparse.h"
+#include "wipe/os/win32_io.h"
 
 namespace {
 const ACCESS_MASK kListAccess = FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE;

@@ -6,8 +6,8 @@
 #include <new>
 #include <vector>
 
-#include "reparse.h"
-#include "win32_io.h"
+#include "wipe/os/reparse.h"
+#include "wipe/os/win32_io.h"
 
 namespace {
 // The largest stream list asked for; one name is at most 255 units.

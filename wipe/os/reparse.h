@@ -1,7 +1,8 @@
 // How a Windows directory entry is told apart: file, directory, or a link to
 // either. Plain functions of the attribute word and the reparse tag, so that
-// the rule is tested on every build; os_win32.cpp feeds them from the search
-// record (dwReserved0 holds the tag) and from handles (FileAttributeTagInfo).
+// the rule is tested on every build; the Windows layer feeds them from the
+// listing record (its EaSize field holds a reparse point's tag: win32_io.cpp)
+// and from handles (FileAttributeTagInfo).
 //
 // A reparse point is only a link when its tag is a name surrogate: it stands
 // for another name (symbolic link, junction/mount point, WSL symbolic link).
@@ -13,7 +14,7 @@
 
 #include <cstdint>
 
-#include "os.h"
+#include "wipe/os/os.h"
 
 // Attribute bits as Windows defines them (FILE_ATTRIBUTE_*).
 constexpr uint32_t kWinAttrDirectory = 0x10;

@@ -1,15 +1,16 @@
 // What the Windows halves of os.h (os_win32*.cpp) share: a scope type for
-// handles, the file functions' text, opening a name relative to a handle,
-// and who an open handle is. Windows builds only.
+// handles, opening a name relative to a handle, and who an open handle is.
+// The file functions' text is names/wintext.h. Windows builds only.
 #pragma once
 
 #include <windows.h>
 
 #include <string>
 
-#include "os.h"
-#include "win32_native.h"
-#include "winrules.h"
+#include "wipe/names/wintext.h"
+#include "wipe/os/os.h"
+#include "wipe/os/win32_native.h"
+#include "wipe/os/winrules.h"
 
 // Owns one handle; non-copyable, closed on every way out.
 struct WinHandle {
@@ -28,23 +29,6 @@ inline HANDLE asHandle(intptr_t h) { return reinterpret_cast<HANDLE>(h); }
 
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
-// The code page of the ANSI file functions: the ANSI one, or the OEM one
-// after SetFileApisToOEM. A number, never CP_ACP, so that UTF-8 is seen.
-UINT fileApiCodePage();
-
-// text widened with that code page; false when it holds a byte sequence the
-// code page does not define.
-bool widenFileText(const char* text, std::u16string& out);
-
-// wide narrowed to that code page without any nearest-form substitution;
-// true only when the result stands for exactly wide (no default character,
-// and it widens back to the same units). out is filled either way, with the
-// code page's default character for what has no form, for messages.
-bool narrowFileText(const std::u16string& wide, std::string& out);
-
-// Which bytes start a double-byte character in that code page.
-const bool (&fileTextLeadBytes())[256];
-
 // NtCreateFile of name relative to the directory (or file) root, for an
 // existing object, shared with everyone. The status; out is open only on
 // success.
@@ -62,7 +46,9 @@ bool handleReparseTag(HANDLE h, DWORD& attributes, DWORD& tag);
 // all. Windows opens a link itself (FILE_OPEN_REPARSE_POINT); Wine opens a
 // POSIX link through to its target and names the handle by the target's
 // path, which this tells. True when a path cannot be had: the identity and
-// tag checks stand alone then.
+// tag checks stand alone then, where refusing would fail every file on such
+// a volume. (cfgsetup's namedIn answers false there: it can give up at the
+// cost of one setting file.)
 bool handleNamedIn(HANDLE h, HANDLE dir, const std::u16string& name);
 
 // Marks the object of h to be deleted when its last handle closes. A

@@ -1,4 +1,4 @@
-#include "winrules.h"
+#include "wipe/os/winrules.h"
 
 namespace {
 // Bytes [at, at + n) lie inside a buffer of size bytes; no sum can wrap.

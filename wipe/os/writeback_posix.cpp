@@ -1,7 +1,7 @@
 #include <fcntl.h>
 
-#include "os.h"
-#include "writeback.h"
+#include "wipe/os/os.h"
+#include "wipe/os/writeback.h"
 
 bool writebackStart(OsFile& f, uint64_t offset, size_t n) {
   return sync_file_range((int)f.handle, (off_t)offset, (off_t)n, SYNC_FILE_RANGE_WRITE) == 0;

@@ -1,6 +1,6 @@
-#include "fastrandom.h"
+#include "wipe/random/fastrandom.h"
 
-#include "fastrandom_kernels.h"
+#include "wipe/random/fastrandom_kernels.h"
 
 namespace {
 

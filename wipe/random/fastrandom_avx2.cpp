@@ -1,6 +1,6 @@
 // Eight lanes in 256-bit registers, for processors with AVX2.
-#include "fastrandom_kernels.h"
-#include "fastrandom_lanes.h"
+#include "wipe/random/fastrandom_kernels.h"
+#include "wipe/random/fastrandom_lanes.h"
 
 typedef uint32_t Lanes8 __attribute__((vector_size(32)));
 

@@ -1,6 +1,6 @@
 // Sixteen lanes in 512-bit registers, for processors with AVX-512 (F, VL).
-#include "fastrandom_kernels.h"
-#include "fastrandom_lanes.h"
+#include "wipe/random/fastrandom_kernels.h"
+#include "wipe/random/fastrandom_lanes.h"
 
 typedef uint32_t Lanes16 __attribute__((vector_size(64)));
 

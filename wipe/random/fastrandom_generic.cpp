@@ -1,5 +1,5 @@
 // Processors without a lane kernel here: one byte at a time.
-#include "fastrandom_kernels.h"
+#include "wipe/random/fastrandom_kernels.h"
 
 const LaneKernel& laneKernel() {
   static const LaneKernel bytewise{nullptr, 1, "bytewise"};

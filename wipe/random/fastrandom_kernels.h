@@ -4,7 +4,7 @@
 
 #include <cstddef>
 
-#include "fastrandom.h"
+#include "wipe/random/fastrandom.h"
 
 // Fills `lanes` consecutive blocks of `block` bytes (a multiple of 16), lane
 // l from lanes[l], and leaves each lane's state at the end of its block.

@@ -15,7 +15,7 @@
 
 #include <cstring>
 
-#include "fastrandom.h"
+#include "wipe/random/fastrandom.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // Four lanes in 128-bit registers (SSE2: every x86-64, most i686).
-#include "fastrandom_kernels.h"
-#include "fastrandom_lanes.h"
+#include "wipe/random/fastrandom_kernels.h"
+#include "wipe/random/fastrandom_lanes.h"
 
 typedef uint32_t Lanes4 __attribute__((vector_size(16)));
 

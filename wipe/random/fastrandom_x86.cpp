@@ -1,6 +1,6 @@
 // Picks the widest lane kernel the processor runs. This file is compiled for
 // the base instruction set, so the check itself runs everywhere.
-#include "fastrandom_kernels.h"
+#include "wipe/random/fastrandom_kernels.h"
 
 static LaneKernel chooseLaneKernel() {
   __builtin_cpu_init();

@@ -1,7 +1,7 @@
-#include "random.h"
+#include "wipe/random/random.h"
 
-#include "fastrandom.h"
-#include "os.h"
+#include "wipe/os/os.h"
+#include "wipe/random/fastrandom.h"
 
 WipeRandom wipeRandom;
 

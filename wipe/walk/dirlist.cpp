@@ -1,9 +1,9 @@
-#include "dirlist.h"
+#include "wipe/walk/dirlist.h"
 
 #include <cstring>
 #include <new>
 
-bool anyEraseFailed = false;
+#include "wipe/walk/dirwalk.h"
 
 bool DirList::append(const char* path, const OsEntry& entry) {
   size_t n = std::strlen(path);
@@ -22,8 +22,8 @@ bool DirList::append(const char* path, const OsEntry& entry) {
   return true;
 }
 
-void DirList::eraseAll(const DirRef& parent, int* removed) {
-  for (DirNode* n = head; n; n = n->next) eraseDirectory(parent, n->entry, n->path, removed);
+void DirList::eraseAll(const DirRef& parent, EraseTally& tally, bool counted) {
+  for (DirNode* n = head; n; n = n->next) eraseDirectory(parent, n->entry, n->path, tally, counted);
 }
 
 void DirList::clear() {

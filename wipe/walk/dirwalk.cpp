@@ -2,30 +2,32 @@
 #include <memory>
 #include <new>
 
-#include "batch.h"
-#include "dirlist.h"
-#include "os.h"
-#include "paths.h"
+#include "wipe/erase/batch.h"
+#include "wipe/erase/entry_action.h"
+#include "wipe/names/paths.h"
+#include "wipe/os/os.h"
+#include "wipe/walk/dirlist.h"
+#include "wipe/walk/dirwalk.h"
 
 // An entry that cannot be worked on by a path: its name does not fit, or
 // (Windows) has no exact form that the file functions' text can hold. It is
 // reported with the error line it would have had and counted as a failure,
 // never shortened or replaced by a nearest name.
-static void reportEntry(const char* prefix, const OsEntry& e) {
-  if (e.kind == OsNameKind::Directory && e.usable)
-    queueLine("Erasing directory %s%s%c\n", prefix, e.name, osSeparator());
+static void reportEntry(const char* prefix, const OsEntry& e, EntryAction action, EraseTally& tally) {
+  if (action == EntryAction::EraseTree && e.usable)
+    queueLine("Erasing directory %s%s%c\n", prefix, e.name, pathSeparator());
   else
     queueLine("error opening %s%s file\n", prefix, e.name);
-  anyEraseFailed = true;
+  tally.anyFailed = true;
 }
 
-void eraseDirectory(const DirRef& parent, const OsEntry& e, const char* path, int* removed) {
-  queueLine("Erasing directory %s%c\n", path, osSeparator());
+void eraseDirectory(const DirRef& parent, const OsEntry& e, const char* path, EraseTally& tally, bool counted) {
+  queueLine("Erasing directory %s%c\n", path, pathSeparator());
   DirRef dir(new (std::nothrow) OsDir);
   char prefix[kPathMax];
-  const char sep[2] = {osSeparator(), '\0'};
+  const char sep[2] = {pathSeparator(), '\0'};
   if (!dir || !osOpenDirAt(*parent, e, *dir) || !joinPath(prefix, path, std::strlen(path), sep)) {
-    anyEraseFailed = true;
+    tally.anyFailed = true;
     return;
   }
   size_t prefixLength = std::strlen(prefix);
@@ -38,20 +40,21 @@ void eraseDirectory(const DirRef& parent, const OsEntry& e, const char* path, in
     // A listing that cannot be opened leaves the directory untouched. (A
     // directory that is not a volume's root always lists "." and "..".)
     if (!listing.first(*dir, nullptr, c)) {
-      anyEraseFailed = true;
+      tally.anyFailed = true;
       return;
     }
     for (bool more = true; more; more = listing.next(c)) {
-      if (c.usable && osIsDotName(c.name)) continue;
+      EntryAction action = entryAction(c, EntryContext::Tree);
+      if (action == EntryAction::Skip) continue;
       if (!c.usable || !joinPath(full, prefix, prefixLength, c.name)) {
-        reportEntry(prefix, c);
-      } else if (c.kind == OsNameKind::Directory) {
-        if (!subdirs.append(full, c)) anyEraseFailed = true;
+        reportEntry(prefix, c, action, tally);
+      } else if (action == EntryAction::EraseTree) {
+        if (!subdirs.append(full, c)) tally.anyFailed = true;
       } else {
-        queueFile(dir, c, full, nullptr);  // links go as names
+        queueFile(dir, c, full, nullptr);  // a file, or a link removed as a name
       }
     }
   }
-  subdirs.eraseAll(dir, nullptr);
-  queueRemoveDir(parent, e, dir, removed);
+  subdirs.eraseAll(dir, tally, false);
+  queueRemoveDir(parent, e, dir, tally, counted);
 }

@@ -1,11 +1,37 @@
-// Test-only build: see os_testhooks.h. Not part of the shipped Korwipe.
-#include "os_testhooks.h"
+// The test build's side of testhooks.h. Not part of the shipped Korwipe.
+#include "wipe/os/testhooks.h"
 
-#include <cstdio>
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
+
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
+
+// Reads n bytes at offset, leaving the file position alone.
+static bool readAt(OsFile& f, uint64_t offset, unsigned char* data, size_t n) {
+  while (n > 0) {
+#ifdef _WIN32
+    OVERLAPPED ov{};
+    ov.Offset = (DWORD)offset;
+    ov.OffsetHigh = (DWORD)(offset >> 32);
+    DWORD chunk = n > 0x100000 ? 0x100000 : (DWORD)n, got = 0;
+    if (!ReadFile(reinterpret_cast<HANDLE>(f.handle), data, chunk, &got, &ov) || got == 0) return false;
+#else
+    ssize_t got = pread((int)f.handle, data, n, (off_t)offset);
+    if (got <= 0) return false;
+#endif
+    data += got;
+    offset += (uint64_t)got;
+    n -= (size_t)got;
+  }
+  return true;
+}
 
 bool testClock(OsUtcTime& t) {
   const char* text = std::getenv("KORWIPE_TEST_CLOCK");
@@ -34,7 +60,7 @@ void testSnapshot(OsFile& f, uint64_t ordinal) {
   std::vector<unsigned char> buf(1 << 20);
   for (uint64_t off = length - count; off < length;) {
     size_t n = (size_t)std::min<uint64_t>(buf.size(), length - off);
-    if (!osReadAt(f, off, buf.data(), n)) break;
+    if (!readAt(f, off, buf.data(), n)) break;
     std::fwrite(buf.data(), 1, n, out);
     off += n;
   }

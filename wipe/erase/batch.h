@@ -39,28 +39,33 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
 
-#include "os.h"
-
-// An open directory shared by the work queued in it.
-using DirRef = std::shared_ptr<OsDir>;
+#include "wipe/os/os.h"
 
 constexpr uint64_t kBatchBytes = 32ull << 20;
 constexpr int kBatchDirectories = 128;
 
+// What the work a form queued came to, complete once runQueue has returned:
+// how many of the entries it counts were erased or removed, and whether any
+// of them failed.
+struct EraseTally {
+  int done = 0;
+  bool anyFailed = false;
+};
+
 // Queues a line for standard output (printf-style, with its line end).
 void queueLine(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
-// Queues the erase of entry e of dir, printed as path. With erased set, the
-// file's result counts: an erased file adds one to *erased, any other result
-// sets anyEraseFailed.
-void queueFile(const DirRef& dir, const OsEntry& e, const char* path, int* erased);
+// Queues the erase of entry e of dir, printed as path. With a tally, the
+// file's result counts: erased adds one to done, any other result sets
+// anyFailed. Without one (a file inside a tree) its failure shows only in
+// that its directory stays.
+void queueFile(const DirRef& dir, const OsEntry& e, const char* path, EraseTally* tally);
 
 // Queues the removal of directory e of parent, held open as dir, after all
-// work queued before it. A removal adds one to *removed (when set); a failure
-// sets anyEraseFailed.
-void queueRemoveDir(const DirRef& parent, const OsEntry& e, const DirRef& dir, int* removed);
+// work queued before it. A failure sets tally.anyFailed; a removal adds one
+// to tally.done when counted.
+void queueRemoveDir(const DirRef& parent, const OsEntry& e, const DirRef& dir, EraseTally& tally, bool counted);
 
 // Does everything queued, in order.
 void runQueue();

@@ -1,4 +1,4 @@
-#include "batch.h"
+#include "wipe/erase/batch.h"
 
 #include <cstdarg>
 #include <cstdio>
@@ -7,12 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "dirlist.h"
-#include "erase.h"
-#include "os_testhooks.h"
-#include "pass_writer.h"
-#include "random.h"
-#include "report.h"
+#include "wipe/erase/erase.h"
+#include "wipe/erase/pass_writer.h"
+#include "wipe/erase/report.h"
+#include "wipe/os/testhooks.h"
+#include "wipe/random/random.h"
 
 namespace {
 struct Item {
@@ -21,7 +20,8 @@ struct Item {
   DirRef dir;        // File: where it is; RemoveDir: the directory itself
   DirRef parent;     // RemoveDir
   OsEntry entry;
-  int* counter = nullptr;
+  EraseTally* tally = nullptr;  // File: null when not counted
+  bool counted = false;         // RemoveDir
   std::unique_ptr<PreparedFile> prepared;  // File, while it is worked on
   EraseStatus status = Erased;
   Transcript out;
@@ -53,26 +53,28 @@ void queueLine(const char* format, ...) {
   queue.items.back().text = text;
 }
 
-// A new item at the queue's end for entry e, counted into counter.
-static Item& queueItem(Item::Kind kind, const DirRef& dir, const OsEntry& e, int* counter) {
+// A new item at the queue's end for entry e, tallied into tally.
+static Item& queueItem(Item::Kind kind, const DirRef& dir, const OsEntry& e, EraseTally* tally) {
   queue.items.emplace_back();
   Item& it = queue.items.back();
   it.kind = kind;
   it.dir = dir;
   it.entry = e;
-  it.counter = counter;
+  it.tally = tally;
   return it;
 }
 
-void queueFile(const DirRef& dir, const OsEntry& e, const char* path, int* erased) {
-  queueItem(Item::File, dir, e, erased).text = path;
+void queueFile(const DirRef& dir, const OsEntry& e, const char* path, EraseTally* tally) {
+  queueItem(Item::File, dir, e, tally).text = path;
   ++queue.files;
   if (e.size <= kBatchFileMax) queue.bytes += e.size;
   runIfFull();
 }
 
-void queueRemoveDir(const DirRef& parent, const OsEntry& e, const DirRef& dir, int* removed) {
-  queueItem(Item::RemoveDir, dir, e, removed).parent = parent;
+void queueRemoveDir(const DirRef& parent, const OsEntry& e, const DirRef& dir, EraseTally& tally, bool counted) {
+  Item& it = queueItem(Item::RemoveDir, dir, e, &tally);
+  it.parent = parent;
+  it.counted = counted;
   ++queue.directories;
   runIfFull();
 }
@@ -126,46 +128,31 @@ static void runGroup(std::vector<Item*>& group) {
     at[k] = k == 0 ? wipeRandom : at[k - 1];
     if (k > 0) at[k].skip(place[k] - place[k - 1]);
   }
-  std::vector<char> failed(n, 0);
-  std::vector<OsFile*> files;
-  std::vector<size_t> which;
-  std::unique_ptr<bool[]> ok(new bool[n]);
+  std::vector<PassFile> files(n);
+  std::vector<PassFile*> inPass;
+  for (size_t k = 0; k < n; ++k) {
+    PreparedFile& p = *group[k]->prepared;
+    files[k].file = &p.file;
+    files[k].length = p.length;
+    files[k].stream = &at[k];
+    files[k].transcript = &group[k]->out;
+  }
   for (int pass = 0; pass < maxPasses; ++pass) {
-    files.clear();
-    which.clear();
+    inPass.clear();
     for (size_t k = 0; k < n; ++k) {
-      PreparedFile& p = *group[k]->prepared;
-      if (failed[k] || pass >= p.passes) continue;
-      at[k].fill(buf.get(), (size_t)p.length);
-      if (!osWriteAllAt(p.file, 0, buf.get(), (size_t)p.length)) {
-        failed[k] = 1;
-        activeTranscript = &group[k]->out;
-        group[k]->status = writeFailed(0, nullptr);
-        continue;
-      }
-      files.push_back(&p.file);
-      which.push_back(k);
+      if (!files[k].ok || pass >= group[k]->prepared->passes) continue;
+      files[k].ordinal = ordinal[k] + (uint64_t)pass + 1;
+      inPass.push_back(&files[k]);
     }
-    osFlushGroup(files.data(), files.size(), ok.get());
-    for (size_t i = 0; i < which.size(); ++i) {
-      size_t k = which[i];
-      if (ok[i]) {
-        testSnapshot(group[k]->prepared->file, ordinal[k] + (uint64_t)pass + 1);
-        continue;
-      }
-      failed[k] = 1;
-      activeTranscript = &group[k]->out;
-      group[k]->status = writeFailed(0, nullptr);
-    }
+    writePass(inPass.data(), inPass.size(), buf.get(), nullptr);
   }
   activeTranscript = nullptr;
   wipeRandom.skip(stream);
   passesFlushed = passOrdinal;
 
   for (size_t k = 0; k < n; ++k) {
-    if (failed[k]) continue;
     activeTranscript = &group[k]->out;
-    group[k]->status = finishFile(*group[k]->prepared);
+    group[k]->status = files[k].ok ? finishFile(*group[k]->prepared) : WriteFailed;
   }
   activeTranscript = nullptr;
 }
@@ -179,19 +166,18 @@ static void settle(Item& it) {
     case Item::File:
       printTranscript(it.out);
       it.prepared.reset();  // closes the file, if a failure left it open
-      if (it.counter) {
+      if (it.tally) {
         if (it.status == Erased)
-          ++*it.counter;
+          ++it.tally->done;
         else
-          anyEraseFailed = true;
+          it.tally->anyFailed = true;
       }
       break;
     case Item::RemoveDir:
-      if (osRemoveDirAt(*it.parent, it.entry, *it.dir)) {
-        if (it.counter) ++*it.counter;
-      } else {
-        anyEraseFailed = true;
-      }
+      if (!osRemoveDirAt(*it.parent, it.entry, *it.dir))
+        it.tally->anyFailed = true;
+      else if (it.counted)
+        ++it.tally->done;
       break;
   }
   it.dir.reset();
