@@ -5,6 +5,8 @@ usage: check_pe.py EXE console|windows [--resources]
 import struct
 import sys
 
+from checks import Checks
+
 SUBSYSTEMS = {"windows": 2, "console": 3}
 
 
@@ -34,8 +36,8 @@ def check(path, kind, need_resources):
 
 if __name__ == "__main__":
     path, kind = sys.argv[1], sys.argv[2]
+    c = Checks()
     problem = check(path, kind, "--resources" in sys.argv[3:])
-    if problem:
-        print(f"{path}: {problem}")
-        sys.exit(1)
-    print(f"{path}: PE32 Intel 386, {kind} subsystem" + (", resources present" if "--resources" in sys.argv[3:] else ""))
+    c.true(f"{path}: PE32 Intel 386, {kind} subsystem" + (", resources" if "--resources" in sys.argv[3:] else ""),
+           problem is None, problem)
+    c.done()

@@ -22,6 +22,7 @@ import json
 import os
 import sys
 
+from checks import Checks
 from wine import PREFIX_LOG
 
 TMP = "/tmp"
@@ -68,7 +69,7 @@ def main():
         open(log, "w").close()
         with open(record, "w") as f:
             json.dump(sorted(entries()), f)
-        return 0
+        return
     with open(record) as f:
         before = set(json.load(f))
     with open(log) as f:
@@ -76,13 +77,11 @@ def main():
     # The record stays (the next snapshot replaces it), so that a repeated
     # run of this check (ctest --repeat) compares with the same start.
     new = sorted(entries(servers) - before)
-    if new:
-        shown = new[:40] + ([f"... and {len(new) - 40} more"] if len(new) > 40 else [])
-        print("FAIL: left behind by the Wine tests:\n  " + "\n  ".join(shown))
-        return 1
-    print("nothing left behind in", TMP, "or the home folder")
-    return 0
+    shown = new[:40] + ([f"... and {len(new) - 40} more"] if len(new) > 40 else [])
+    c = Checks()
+    c.true(f"nothing left behind by the Wine tests in {TMP} or the home folder", not new, "\n  ".join([""] + shown))
+    c.done()
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    main()

@@ -12,6 +12,7 @@ Exits 1 naming every mismatch.
 import sys
 import xml.etree.ElementTree as ET
 
+from checks import Checks
 from pe_resources import read_resources
 
 RT_MANIFEST = 24
@@ -59,21 +60,16 @@ def main():
         raise SystemExit(__doc__)
     exe, want = sys.argv[1], sys.argv[2]
     resources, magic = read_resources(open(exe, "rb").read())
-    manifests = [key for key in resources if key[0] == RT_MANIFEST]
-    if manifests != [(RT_MANIFEST, 1)]:
-        print(f"FAIL: {exe}: manifest resources {manifests}, expected exactly one, id 1")
-        return 1
+    c = Checks()
+    c.require(f"{exe}: manifest resources, exactly one, id 1",
+              [key for key in resources if key[0] == RT_MANIFEST] == [(RT_MANIFEST, 1)])
     manifest = resources[(RT_MANIFEST, 1)]
     if want == "invoker":
-        problems = invoker_problems(manifest, magic)
+        c.eq(f"{exe}: what falls short in the manifest", invoker_problems(manifest, magic), [])
     else:
-        problems = [] if manifest == open(want, "rb").read() else [f"manifest differs from {want}"]
-    for p in problems:
-        print(f"FAIL: {exe}: {p}")
-    if not problems:
-        print(f"{exe}: manifest as expected ({want})")
-    return 1 if problems else 0
+        c.true(f"{exe}: manifest equal to {want}", manifest == open(want, "rb").read())
+    c.done()
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    main()

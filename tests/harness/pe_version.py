@@ -10,6 +10,7 @@ import os
 import struct
 import sys
 
+from checks import Checks
 from pe_resources import read_resources
 
 RT_VERSION = 16
@@ -112,9 +113,6 @@ if __name__ == "__main__":
     if len(sys.argv) != 3:
         raise SystemExit(__doc__)
     exe, version = sys.argv[1], sys.argv[2]
-    failures = problems(exe, version)
-    for f in failures:
-        print(f"FAIL: {exe}: {f}")
-    if not failures:
-        print(f"{exe}: version {version}, {PRODUCT}, {COMPANY}")
-    sys.exit(1 if failures else 0)
+    c = Checks()
+    c.eq(f"{exe}: what falls short of version {version}, {PRODUCT}, {COMPANY}", problems(exe, version), [])
+    c.done()

@@ -7,7 +7,7 @@ win64 prefix, which run the win64 build; the win32 build's tests name the
 
 When the loader cannot run here (32-bit Wine needs a kernel that runs 32-bit
 programs, and the wine32:i386 package), the prefix maker and every test say
-why on one line starting with "SKIP:" and exit with SKIP_EXIT (77), which
+why on one line starting with "SKIP:" and exit with checks.SKIP (77), which
 ctest counts as skipped for the tests that declare it.
 
 Each test gets a scratch folder and a Wine prefix of its own. Making a prefix
@@ -37,12 +37,13 @@ import sys
 import tempfile
 import time
 
+from checks import skip
+
 WINE = os.environ.get("KOR_WINE_LOADER") or "/usr/lib/wine/wine64"
 ARCH = os.environ.get("KOR_WINE_ARCH") or "win64"
 # One server for both architectures: Debian's script starts the 64-bit one
 # where it is installed, which serves 32-bit programs and win32 prefixes too.
 WINESERVER = "/usr/lib/wine/wineserver"
-SKIP_EXIT = 77
 
 _why_not = []
 
@@ -95,12 +96,11 @@ def _probe(loader=None, arch=None):
 
 
 def skip_unless_available(loader=None, arch=None):
-    """Ends the process with SKIP_EXIT and the reason when Wine cannot run
+    """Ends the process with checks.SKIP and the reason when Wine cannot run
     here (this test's loader, or the one given for programs of arch)."""
     why = _probe(loader, arch) if loader else unavailable()
     if why:
-        print("SKIP:", why, flush=True)
-        sys.exit(SKIP_EXIT)
+        skip(why)
 
 
 class Result:

@@ -8,6 +8,8 @@ import subprocess
 import sys
 import tempfile
 
+from checks import SKIP, Checks
+
 HARNESS = os.path.dirname(os.path.abspath(__file__))
 WINE_PY = os.path.join(HARNESS, "wine.py")
 
@@ -17,7 +19,7 @@ FOREIGN_ELF = (b"\x7fELF\x01\x01\x01" + b"\0" * 9 + b"\x02\x00\x28\x00\x01\x00\x
                + b"\x54\x80\x04\x08\x34" + b"\0" * 7 + b"\0" * 8 + b"\x34\x00\x20\x00\x01\x00"
                + b"\0" * 6)
 
-failures = []
+c = Checks()
 with tempfile.TemporaryDirectory(prefix="kor-wineskip-") as tmp:
     refused = os.path.join(tmp, "wine")
     with open(refused, "wb") as f:
@@ -47,15 +49,8 @@ with tempfile.TemporaryDirectory(prefix="kor-wineskip-") as tmp:
         p = subprocess.run([sys.executable] + argv, env=env, stdout=subprocess.PIPE,
                            stderr=subprocess.STDOUT, timeout=60)
         out = p.stdout.decode("latin-1")
-        if p.returncode != 77:
-            failures.append(f"{case}: exit code {p.returncode}, expected 77; output {out!r}")
-        elif not out.startswith("SKIP: ") or not all(w in out for w in words):
-            failures.append(f"{case}: reason {out!r} lacks {words}")
+        if c.true(f"{case}: exit code {SKIP}", p.returncode == SKIP, f"exit code {p.returncode}, output {out!r}"):
+            c.true(f"{case}: reason", out.startswith("SKIP: ") and all(w in out for w in words), f"{out!r} lacks {words}")
         left = os.listdir(prefix_parent) + (["template"] if os.path.exists(template) else [])
-        if left:
-            failures.append(f"{case}: left {left} behind")
-
-for f in failures:
-    print("FAIL", f)
-print(f"{len(cases) - len(failures)} of {len(cases)} cases passed")
-sys.exit(1 if failures else 0)
+        c.eq(f"{case}: left behind", left, [])
+c.done()

@@ -20,6 +20,7 @@ import sys
 import tempfile
 
 import artefact
+from checks import Checks, skip
 
 PACKAGE = "korvanel-ostrel"
 SETTING = "/etc/Korvanel/Ostrel/config.cfg"
@@ -31,15 +32,6 @@ ENV = dict(os.environ, DEBIAN_FRONTEND="noninteractive", LC_ALL="C")
 MARKER = "/var/tmp/korvanel-ostrel-deb-test.running"
 
 
-class Failed(Exception):
-    pass
-
-
-def expect(condition, message):
-    if not condition:
-        raise Failed(message)
-
-
 def run(args, **kw):
     return subprocess.run(args, capture_output=True, text=True, env=ENV, **kw)
 
@@ -47,11 +39,6 @@ def run(args, **kw):
 def dpkg_status():
     r = run(["dpkg-query", "-W", "-f=${Status}", PACKAGE])
     return r.stdout.strip() if r.returncode == 0 else ""
-
-
-def skip(reason):
-    print("SKIP:", reason)
-    sys.exit(artefact.SKIP)
 
 
 def users_acl(path):
@@ -79,33 +66,33 @@ def acl_supported(folder):
 
 def install(deb, what):
     r = run(["dpkg", "-i", deb])
-    expect(r.returncode == 0, f"{what}: dpkg -i failed: {r.stdout}{r.stderr}")
-    expect(dpkg_status() == "install ok installed", f"{what}: status {dpkg_status()!r}")
+    c.require(f"{what}: dpkg -i failed: {r.stdout}{r.stderr}", r.returncode == 0)
+    c.require(f"{what}: status {dpkg_status()!r}", dpkg_status() == "install ok installed")
 
 
 def check_setting(content, acl):
-    expect(os.path.isfile(SETTING), f"{SETTING} is not there")
+    c.require(f"{SETTING} is not there", os.path.isfile(SETTING))
     got = open(SETTING, "rb").read()
-    expect(got == content, f"{SETTING} holds {got!r}, expected {content!r}")
+    c.require(f"{SETTING} holds {got!r}, expected {content!r}", got == content)
     if acl:
-        expect(users_acl(SETTING) == "rw-", f"{SETTING}: group users has {users_acl(SETTING)!r}, not rw-")
+        c.require(f"{SETTING}: group users has {users_acl(SETTING)!r}, not rw-", users_acl(SETTING) == "rw-")
 
 
 def check_use(scratch):
     korwipe = shutil.which("Korwipe", path=ENV.get("PATH", "/usr/bin:/bin"))
-    expect(korwipe == "/usr/bin/Korwipe", f"Korwipe on the PATH is {korwipe!r}")
+    c.require(f"Korwipe on the PATH is {korwipe!r}", korwipe == "/usr/bin/Korwipe")
     victim = os.path.join(scratch, "victim.bin")
     with open(victim, "wb") as f:
         f.write(os.urandom(3000))
     r = run(["Korwipe", "victim.bin"], cwd=scratch, timeout=60)
-    expect(r.returncode == 0 and r.stdout == "done.\n", f"Korwipe: exit code {r.returncode}, {r.stdout!r}")
-    expect(not os.listdir(scratch), f"Korwipe left {os.listdir(scratch)}")
+    c.require(f"Korwipe: exit code {r.returncode}, {r.stdout!r}", r.returncode == 0 and r.stdout == "done.\n")
+    c.require(f"Korwipe left {os.listdir(scratch)}", not os.listdir(scratch))
 
     r = run(["man", "-w", "Korwipe"])
-    expect(r.stdout.strip() == "/usr/share/man/man1/Korwipe.1.gz", f"man -w Korwipe: {r.stdout!r}{r.stderr!r}")
+    c.require(f"man -w Korwipe: {r.stdout!r}{r.stderr!r}", r.stdout.strip() == "/usr/share/man/man1/Korwipe.1.gz")
     page = run(["man", "-P", "cat", "Korwipe"]).stdout
     for part in ("EXIT STATUS", "/etc/Korvanel/Ostrel/config.cfg", "Korwipe -d"):
-        expect(part in page, f"the manual page lacks {part!r}")
+        c.require(f"the manual page lacks {part!r}", part in page)
 
 
 # What the package's scripts run, for a system image being built in a chroot.
@@ -148,7 +135,7 @@ def check_chroot(deb, work, acl):
         top = tempfile.mkdtemp(prefix="kor-chroot-", dir=work)
         root = os.path.join(top, "root")
         make_chroot(root, deb)
-        expect(not os.path.exists(os.path.join(root, "proc")), "the chroot has a /proc")
+        c.require("the chroot has a /proc", not os.path.exists(os.path.join(root, "proc")))
         setting = root + SETTING
         if before is not None:
             os.makedirs(os.path.dirname(setting))
@@ -158,14 +145,14 @@ def check_chroot(deb, work, acl):
         r = run(["dpkg", "--root", root, "--force-depends", "-i", deb])
         status = run(["dpkg-query", "--admindir", os.path.join(root, "var/lib/dpkg"), "-W", "-f=${Status}",
                       PACKAGE]).stdout
-        expect(r.returncode == 0 and status == "install ok installed",
-               f"{what}: dpkg -i exit code {r.returncode}, status {status!r}: {r.stdout}{r.stderr}")
-        expect(os.path.isfile(setting), f"{what}: no setting placed")
+        c.require(f"{what}: dpkg -i exit code {r.returncode}, status {status!r}: {r.stdout}{r.stderr}",
+                  r.returncode == 0 and status == "install ok installed")
+        c.require(f"{what}: no setting placed", os.path.isfile(setting))
         got = open(setting, "rb").read()
         want = before if before is not None else b"\0"
-        expect(got == want, f"{what}: the setting holds {got!r}, expected {want!r}")
+        c.require(f"{what}: the setting holds {got!r}, expected {want!r}", got == want)
         if acl:
-            expect(users_acl(setting) == "rw-", f"{what}: group users has {users_acl(setting)!r}, not rw-")
+            c.require(f"{what}: group users has {users_acl(setting)!r}, not rw-", users_acl(setting) == "rw-")
 
 
 def main():
@@ -190,7 +177,7 @@ def main():
         r = subprocess.run(["lintian", "--fail-on", "error", deb], capture_output=True, text=True,
                            env=dict(ENV, TMPDIR=work))
         print(r.stdout, end="")
-        expect(r.returncode == 0, f"lintian reports errors: {r.stdout}{r.stderr}")
+        c.require(f"lintian reports errors: {r.stdout}{r.stderr}", r.returncode == 0)
         check_chroot(deb, work, acl_supported(work))
 
         acl = acl_supported("/etc")
@@ -210,23 +197,19 @@ def main():
         install(deb, "reinstallation")
         check_setting(b"\x03", acl)
         r = run(["dpkg", "--remove", PACKAGE])
-        expect(r.returncode == 0, f"dpkg --remove: {r.stdout}{r.stderr}")
+        c.require(f"dpkg --remove: {r.stdout}{r.stderr}", r.returncode == 0)
         check_setting(b"\x03", False)
 
         r = run(["dpkg", "--purge", PACKAGE])
-        expect(r.returncode == 0, f"dpkg --purge: {r.stdout}{r.stderr}")
+        c.require(f"dpkg --purge: {r.stdout}{r.stderr}", r.returncode == 0)
         installed = False
         # Shared folders such as /usr/bin stay; the package's files and its
         # own folders must not.
         left = [f for f in files if os.path.lexists(f) and not os.path.isdir(f)]
         left += [f for f in OUR_FOLDERS if os.path.lexists(f)]
-        expect(not left, f"left after purge: {left}")
-        expect(dpkg_status() == "", f"dpkg still knows the package: {dpkg_status()!r}")
+        c.require(f"left after purge: {left}", not left)
+        c.require(f"dpkg still knows the package: {dpkg_status()!r}", dpkg_status() == "")
         print(f"{os.path.basename(deb)}: lintian clean of errors, installed, used, reinstalled, purged")
-        return 0
-    except Failed as e:
-        print("FAIL:", e)
-        return 1
     finally:
         if installed or dpkg_status():
             run(["dpkg", "--purge", PACKAGE])
@@ -241,4 +224,6 @@ def main():
 # A stop asked for (ctest's timeout, a terminal closed) still purges.
 signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
 signal.signal(signal.SIGHUP, lambda *_: sys.exit(1))
-sys.exit(main())
+c = Checks()
+main()
+c.done()

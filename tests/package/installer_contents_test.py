@@ -4,13 +4,13 @@ default setting, and says the build's version; the zip holds the same four
 files in one folder."""
 import os
 import subprocess
-import sys
 import tempfile
 import zipfile
 
 import artefact
 import check_pe
 import pe_version
+from checks import Checks
 
 PROGRAMS = {"Korwipe.exe": ("wipe/Korwipe.exe", "console"),
             "presentation.exe": ("presentation/presentation.exe", "windows"),
@@ -31,55 +31,44 @@ def built(relative):
     return open(os.path.join(artefact.BUILD, relative), "rb").read()
 
 
-def check_installer(path, version, unpacked, failures):
-    problem = check_pe.check(path, "windows", False)
-    if problem:
-        failures.append(f"installer: {problem}")
+def check_installer(path, version, unpacked):
+    c.eq("installer: what is wrong with the PE image", check_pe.check(path, "windows", False), None)
     info = pe_version.read_version(open(path, "rb").read())
     strings = next(iter(info["strings"].values()), {}) if info else {}
-    if strings.get("ProductVersion") != version or strings.get("ProductName") != pe_version.PRODUCT:
-        failures.append(f"installer version strings {strings}")
+    c.true("installer version strings",
+           strings.get("ProductVersion") == version and strings.get("ProductName") == pe_version.PRODUCT, strings)
 
     listing = subprocess.run(["7z", "l", "-slt", path], check=True, capture_output=True, text=True).stdout
     names = {line[7:] for line in listing.splitlines() if line.startswith("Path = ")} - {path}
     stored = [in_installer(name) for name in PROGRAMS]
-    if names - NSIS_OWN != set(stored):
-        failures.append(f"installer holds {sorted(names)}, expected {sorted(stored)} and NSIS's own")
+    c.true("installer holds the programs and NSIS's own", names - NSIS_OWN == set(stored),
+           f"{sorted(names)}, expected {sorted(stored)} and NSIS's own")
     subprocess.run(["7z", "x", "-y", "-o" + unpacked, path] + stored, check=True,
                    stdout=subprocess.DEVNULL)
     for name, (relative, kind) in PROGRAMS.items():
         inside = os.path.join(unpacked, in_installer(name))
-        if not os.path.exists(inside):
-            failures.append(f"installer: {name} could not be unpacked")
+        if not c.true(f"installer: {name} unpacked", os.path.exists(inside)):
             continue
-        if open(inside, "rb").read() != built(relative):
-            failures.append(f"installer: {name} differs from the build's {relative}")
-        if kind and check_pe.check(inside, kind, False):
-            failures.append(f"installer: {name}: {check_pe.check(inside, kind, False)}")
+        c.true(f"installer: {name} equal to the build's {relative}", open(inside, "rb").read() == built(relative))
+        if kind:
+            c.eq(f"installer: what is wrong with {name}", check_pe.check(inside, kind, False), None)
 
 
-def check_zip(path, version, failures):
+def check_zip(path, version):
     folder = f"korvanel-ostrel-{version}-win32/"
     with zipfile.ZipFile(path) as z:
         names = set(z.namelist())
         wanted = {folder + name for name in PROGRAMS}
-        if names != wanted:
-            failures.append(f"zip holds {sorted(names)}, expected {sorted(wanted)}")
+        c.eq("zip contents", sorted(names), sorted(wanted))
         for name, (relative, _) in PROGRAMS.items():
-            if folder + name in names and z.read(folder + name) != built(relative):
-                failures.append(f"zip: {name} differs from the build's {relative}")
+            if folder + name in names:
+                c.true(f"zip: {name} equal to the build's {relative}", z.read(folder + name) == built(relative))
 
 
-def main():
-    version = artefact.project_version()
-    failures = []
-    with tempfile.TemporaryDirectory(prefix="kor-package-") as out:
-        check_installer(artefact.make("setup32", out), version, os.path.join(out, "unpacked"), failures)
-        check_zip(artefact.make("zip", out), version, failures)
-    for f in failures:
-        print("FAIL:", f)
-    print(f"installer and zip of {version}: " + ("%d failures" % len(failures) if failures else "as built"))
-    return 1 if failures else 0
-
-
-sys.exit(main())
+c = Checks()
+version = artefact.project_version()
+with tempfile.TemporaryDirectory(prefix="kor-package-") as out:
+    check_installer(artefact.make("setup32", out), version, os.path.join(out, "unpacked"))
+    check_zip(artefact.make("zip", out), version)
+print(f"installer and zip of {version}")
+c.done()

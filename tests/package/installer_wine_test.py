@@ -28,6 +28,7 @@ import time
 
 import artefact
 import wine
+from checks import Checks
 from wine import WinePrefix
 
 WINE32 = "/usr/lib/wine/wine"
@@ -56,15 +57,6 @@ CASES = {
 # The same installers on a machine that is not clean (see conditions()).
 CASES["win64_conditions"] = dict(CASES["win64"], conditions=True)
 CASES["win32_conditions"] = dict(CASES["win32"], conditions=True)
-
-
-class Failed(Exception):
-    pass
-
-
-def expect(condition, message):
-    if not condition:
-        raise Failed(message)
 
 
 class Prefix:
@@ -149,29 +141,29 @@ def mentions_product(prefix):
 def check_installed(p, case, version, ini_bytes):
     program_files, key = case["files"], case["key"]
     folder = os.path.join(p.drive_c, program_files, "Korvanel", "Ostrel")
-    expect(os.path.isdir(folder), f"no folder {folder}")
+    c.require(f"no folder {folder}", os.path.isdir(folder))
     present = set(os.listdir(folder))
-    expect(present == set(PROGRAMS) | {INI, UNINSTALLER}, f"install folder holds {sorted(present)}")
+    c.require(f"install folder holds {sorted(present)}", present == set(PROGRAMS) | {INI, UNINSTALLER})
     for name, relative in PROGRAMS.items():
         same = open(os.path.join(folder, name), "rb").read() == \
             open(os.path.join(artefact.BUILD, relative), "rb").read()
-        expect(same, f"installed {name} is not the build's {relative}")
-    expect(open(os.path.join(folder, INI), "rb").read() == ini_bytes, f"installed {INI} is not {ini_bytes!r}")
+        c.require(f"installed {name} is not the build's {relative}", same)
+    c.require(f"installed {INI} is not {ini_bytes!r}", open(os.path.join(folder, INI), "rb").read() == ini_bytes)
 
     # cfgsetup ran from the install folder: it placed that folder's ini.
     placed = os.path.join(p.drive_c, "ProgramData", "Korvanel", "Ostrel", "config.cfg")
-    expect(os.path.isfile(placed), "config.cfg not placed: cfgsetup did not run")
-    expect(open(placed, "rb").read() == ini_bytes, f"config.cfg holds {open(placed, 'rb').read()!r}, "
-                                                   f"not the installed ini's {ini_bytes!r}")
+    c.require("config.cfg not placed: cfgsetup did not run", os.path.isfile(placed))
+    c.require(f"config.cfg holds {open(placed, 'rb').read()!r}, not the installed ini's {ini_bytes!r}",
+              open(placed, "rb").read() == ini_bytes)
 
     lnk = os.path.join(p.drive_c, SHORTCUT)
-    expect(os.path.isfile(lnk), "no Start menu shortcut for all users")
+    c.require("no Start menu shortcut for all users", os.path.isfile(lnk))
     target = f"{program_files}\\Korvanel\\Ostrel\\presentation.exe"
     data = open(lnk, "rb").read()
-    expect(target.encode() in data or target.encode("utf-16-le") in data, f"shortcut does not lead to {target}")
+    c.require(f"shortcut does not lead to {target}", target.encode() in data or target.encode("utf-16-le") in data)
 
     values = registry(p.prefix, key)
-    expect(values is not None, f"no registration under HKLM\\{key}")
+    c.require(f"no registration under HKLM\\{key}", values is not None)
     windows_folder = f"C:\\{program_files}\\Korvanel\\Ostrel"
     uninstaller = f'"{windows_folder}\\{UNINSTALLER}"'
     wanted = {"DisplayName": "Korvanel Ostrel", "Publisher": "Korvanel", "DisplayVersion": version,
@@ -180,7 +172,7 @@ def check_installed(p, case, version, ini_bytes):
               "DisplayIcon": f"{windows_folder}\\presentation.exe,0",
               "IniPlaced": 0 if case["preseed"] else 1}
     for name, want in wanted.items():
-        expect(values.get(name) == want, f"registration {name} is {values.get(name)!r}, expected {want!r}")
+        c.require(f"registration {name} is {values.get(name)!r}, expected {want!r}", values.get(name) == want)
     check_size(values, folder, present)
     return folder
 
@@ -209,7 +201,7 @@ class HeldKorwipe:
             if b"[y/n]" in self.shown():
                 return
             self.t.finish(10)
-        raise Failed(f"Korwipe.exe -d did not ask: {self.shown()!r}")
+        c.stop(f"Korwipe.exe -d did not ask: {self.shown()!r}")
 
     def shown(self):
         self.out.seek(0)
@@ -225,7 +217,7 @@ def registry_add(p, key, name, value):
     """Sets a string value under HKLM with the prefix's own reg.exe (the view
     of the prefix's architecture)."""
     rc, out = p.run(["reg", "add", "HKLM\\" + key, "/v", name, "/d", value, "/f"])
-    expect(rc == 0, f"reg add: {out}")
+    c.require(f"reg add: {out}", rc == 0)
 
 
 def conditions(p, case, installer, version):
@@ -236,7 +228,7 @@ def conditions(p, case, installer, version):
     # A registration naming a drive that is gone: the default folder.
     registry_add(p, case["key"], "InstallLocation", "Q:\\Gone\\Korvanel\\Ostrel")
     rc, out = p.run([installer, "/S"])
-    expect(rc == 0, f"install over a stale InstallLocation: exit code {rc} {out!r}")
+    c.require(f"install over a stale InstallLocation: exit code {rc} {out!r}", rc == 0)
     check_installed(p, case, version, ini)
 
     # An upgrade while Korwipe.exe runs: the new file waits for the restart,
@@ -248,9 +240,9 @@ def conditions(p, case, installer, version):
     held = HeldKorwipe(p, folder)
     try:
         rc, out = p.start([installer, "/S"])
-        expect(rc == RESTART_NEEDED, f"upgrade while Korwipe.exe runs: exit code {rc}, "
-                                     f"expected {RESTART_NEEDED} (restart needed) {out!r}")
-        expect(open(korwipe, "rb").read() == earlier, "the running Korwipe.exe was written over")
+        c.require(f"upgrade while Korwipe.exe runs: exit code {rc}, expected {RESTART_NEEDED} (restart needed) "
+                  f"{out!r}", rc == RESTART_NEEDED)
+        c.require("the running Korwipe.exe was written over", open(korwipe, "rb").read() == earlier)
     finally:
         held.close()
     p.wait_idle()
@@ -267,15 +259,16 @@ def conditions(p, case, installer, version):
         # NSIS looks for " _?=" in the raw command line, unquoted: cmd passes
         # its line on as it stands.
         rc, out = p.start(["cmd", "/c", f"un.exe /S _?=C:\\{case['files']}\\Korvanel\\Ostrel"])
-        expect(rc == RESTART_NEEDED, f"uninstall while Korwipe.exe runs: exit code {rc}, "
-                                     f"expected {RESTART_NEEDED} (restart needed) {out!r}")
+        c.require(f"uninstall while Korwipe.exe runs: exit code {rc}, expected {RESTART_NEEDED} (restart needed) "
+                  f"{out!r}", rc == RESTART_NEEDED)
     finally:
         held.close()
     p.wait_idle()
     os.remove(copy)
     p.run(["wineboot", "-r"])
-    expect(not os.path.lexists(folder), f"left after the restart: {os.listdir(folder) if os.path.isdir(folder) else folder}")
-    expect(registry(p.prefix, case["key"]) is None, "still registered after uninstall")
+    c.require(f"left after the restart: {os.listdir(folder) if os.path.isdir(folder) else folder}",
+              not os.path.lexists(folder))
+    c.require("still registered after uninstall", registry(p.prefix, case["key"]) is None)
 
     # Into another product's folder, with a link planted in place of the
     # company's ProgramData folder before the uninstall.
@@ -286,9 +279,9 @@ def conditions(p, case, installer, version):
         with open(os.path.join(tools, name), "wb") as f:
             f.write(data)
     rc, out = p.run([installer, "/S", "/D=C:\\Tools"])
-    expect(rc == 0, f"install into C:\\Tools: exit code {rc} {out!r}")
+    c.require(f"install into C:\\Tools: exit code {rc} {out!r}", rc == 0)
     for name, data in theirs.items():
-        expect(open(os.path.join(tools, name), "rb").read() == data, f"their {name} was changed")
+        c.require(f"their {name} was changed", open(os.path.join(tools, name), "rb").read() == data)
     check_size(registry(p.prefix, case["key"]), tools, set(PROGRAMS) | {INI, UNINSTALLER})
 
     company = os.path.join(p.drive_c, "ProgramData", "Korvanel")
@@ -299,21 +292,21 @@ def conditions(p, case, installer, version):
     shutil.rmtree(company)
     os.symlink(victim, company)
     quiet = registry(p.prefix, case["key"])["QuietUninstallString"]
-    expect(quiet == f'"C:\\Tools\\{UNINSTALLER}" /S', f"QuietUninstallString {quiet!r}")
+    c.require(f"QuietUninstallString {quiet!r}", quiet == f'"C:\\Tools\\{UNINSTALLER}" /S')
     rc, out = p.run([os.path.join(tools, UNINSTALLER), "/S"])
-    expect(rc == 0, f"uninstall from C:\\Tools: exit code {rc} {out!r}")
+    c.require(f"uninstall from C:\\Tools: exit code {rc} {out!r}", rc == 0)
     p.run(["wineboot", "-r"])
     left = set(os.listdir(tools)) if os.path.isdir(tools) else set()
-    expect(left == set(theirs), f"C:\\Tools holds {sorted(left)} after uninstall, expected only their files")
-    expect(os.path.isfile(os.path.join(victim, "Ostrel", "config.cfg")),
-           "the uninstaller deleted a file through the link planted at ProgramData\\Korvanel")
+    c.require(f"C:\\Tools holds {sorted(left)} after uninstall, expected only their files", left == set(theirs))
+    c.require("the uninstaller deleted a file through the link planted at ProgramData\\Korvanel",
+              os.path.isfile(os.path.join(victim, "Ostrel", "config.cfg")))
 
 
 def check_size(values, folder, ours):
     """The registration's EstimatedSize is that of our files in folder."""
     kib = sum(os.path.getsize(os.path.join(folder, n)) for n in ours) // 1024
     size = values.get("EstimatedSize")
-    expect(isinstance(size, int) and abs(size - kib) <= 8, f"EstimatedSize {size!r}, our files are {kib} KiB")
+    c.require(f"EstimatedSize {size!r}, our files are {kib} KiB", isinstance(size, int) and abs(size - kib) <= 8)
 
 
 def check_korwipe_erases(p, folder):
@@ -321,8 +314,8 @@ def check_korwipe_erases(p, folder):
     with open(victim, "wb") as f:
         f.write(os.urandom(3000))
     rc, out = p.run([os.path.join(folder, "Korwipe.exe"), "victim.bin"])
-    expect(rc == 0 and "done." in out, f"installed Korwipe.exe: exit code {rc}, output {out!r}")
-    expect(not os.path.exists(victim) and not os.listdir(p.scratch), "Korwipe left files behind")
+    c.require(f"installed Korwipe.exe: exit code {rc}, output {out!r}", rc == 0 and "done." in out)
+    c.require("Korwipe left files behind", not os.path.exists(victim) and not os.listdir(p.scratch))
 
 
 def main():
@@ -344,7 +337,7 @@ def main():
             conditions(p, case, installer, version)
             print(f"{name}: {os.path.basename(installer)} over a stale registration, in use, "
                   f"and beside another product's files")
-            return 0
+            return
         files_before = files_of(p.drive_c)
         ostrel = os.path.join(case["files"], "Korvanel", "Ostrel")
         if case["preseed"]:
@@ -353,7 +346,7 @@ def main():
                 f.write(case["preseed"])
 
         rc, out = p.run([installer, "/S"])
-        expect(rc == 0, f"silent install: exit code {rc} {out!r}")
+        c.require(f"silent install: exit code {rc} {out!r}", rc == 0)
         first_ini = case["preseed"] or open(os.path.join(artefact.BUILD, "setup", INI), "rb").read()
         folder = check_installed(p, case, version, first_ini)
         check_korwipe_erases(p, folder)
@@ -365,7 +358,7 @@ def main():
         with open(os.path.join(folder, "presentation.exe"), "wb") as f:
             f.write(b"MZ an older build")
         rc, out = p.run([installer, "/S"])
-        expect(rc == 0, f"second install: exit code {rc} {out!r}")
+        c.require(f"second install: exit code {rc} {out!r}", rc == 0)
         check_installed(p, case, version, b"\x02")
 
         if case["foreign"]:
@@ -374,9 +367,9 @@ def main():
                 f.write("not ours")
         quiet = registry(p.prefix, case["key"])["QuietUninstallString"]
         m = re.fullmatch(r'"([^"]+)" (/S)', quiet)
-        expect(m is not None, f"QuietUninstallString {quiet!r}")
+        c.require(f"QuietUninstallString {quiet!r}", m is not None)
         rc, out = p.run([m.group(1), m.group(2)])
-        expect(rc == 0, f"silent uninstall: exit code {rc} {out!r}")
+        c.require(f"silent uninstall: exit code {rc} {out!r}", rc == 0)
         # NSIS runs its uninstaller from a copy in a folder of the temporary
         # folder, left for deletion at the next restart; restarting the
         # prefix deletes the copy. Wine's restart tries the folder before the
@@ -391,19 +384,17 @@ def main():
             allowed |= {"ProgramData/Korvanel", "ProgramData/Korvanel/other-product.txt"}
         if case["preseed"]:
             allowed |= {os.path.dirname(ostrel), ostrel, os.path.join(ostrel, INI)}
-        expect(left == allowed, f"left after uninstall: {sorted(left - allowed)}"
-                                f"{'; removed: ' + str(sorted(allowed - left)) if allowed - left else ''}")
+        c.require(f"left after uninstall: {sorted(left - allowed)}"
+                  f"{'; removed: ' + str(sorted(allowed - left)) if allowed - left else ''}", left == allowed)
         keys = mentions_product(p.prefix)
-        expect(not keys, f"registry keys left: {keys}")
+        c.require(f"registry keys left: {keys}", not keys)
         print(f"{name}: {os.path.basename(installer)} installed, used, upgraded and removed")
-        return 0
-    except Failed as e:
-        print(f"FAIL ({name}): {e}")
-        return 1
     finally:
         if p:
             p.close()
         shutil.rmtree(made, ignore_errors=True)
 
 
-sys.exit(main())
+c = Checks()
+main()
+c.done()

@@ -20,6 +20,7 @@ import zipfile
 
 import artefact
 import release_diff
+from checks import Checks
 
 
 def patched(data, offset, value):
@@ -143,26 +144,19 @@ def cases(exe_path, scratch):
 
 
 def main():
-    failures = []
+    c = Checks()
     with tempfile.TemporaryDirectory(prefix="kor-release-diff-") as scratch:
         for name, a, b, wanted in cases(sys.argv[1], scratch):
-            if a == b:
-                failures.append(f"{name}: the case made no difference to look for")
+            if not c.true(f"{name}: the case makes a difference to look for", a != b):
                 continue
             for same in (a, b):
-                if release_diff.explain("file", same, same):
-                    failures.append(f"{name}: equal bytes explained as different")
+                c.eq(f"{name}: equal bytes explained", release_diff.explain("file", same, same), [])
             lines = release_diff.explain("file", a, b)
             found = [line for line in lines if wanted in line]
-            if found:
+            if c.true(f"{name}: explained", found, f"expected {wanted!r} in {lines}"):
                 print(f"ok: {name}: {found[0]}")
-            else:
-                failures.append(f"{name}: expected {wanted!r} in {lines}")
-    for f in failures:
-        print("FAIL:", f)
-    print(f"{len(failures)} failures")
-    return 1 if failures else 0
+    c.done()
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    main()

@@ -15,15 +15,14 @@ import hashlib
 import os
 import shutil
 import subprocess
-import sys
 import tempfile
 import time
 
 import artefact
 import release_diff
+from checks import Checks, skip
 
 SOURCE = os.environ["KOR_SOURCE_DIR"]
-SKIP = 77
 RELEASE = ("korvanel-ostrel-{v}-setup.exe", "korvanel-ostrel-{v}-win32.zip",
            "korvanel-ostrel_{v}_amd64.deb", "SHA256SUMS")
 # Everything a run could inherit that the packager's machine decides.
@@ -74,7 +73,7 @@ def package(copy, env, log, args=(), one_cpu=False, host=None):
                                 preexec_fn=start)
     if result.returncode != 0:
         tail = open(log, "rb").read().decode(errors="replace").splitlines()[-30:]
-        raise SystemExit("FAIL: package.sh in %s exited with %d:\n%s" % (copy, result.returncode, "\n".join(tail)))
+        c.stop(f"package.sh in {copy}", f"exit code {result.returncode}:\n" + "\n".join(tail))
     return time.monotonic() - started
 
 
@@ -96,21 +95,18 @@ def stamp(path):
     return st.st_ino, st.st_mtime_ns
 
 
-def compare(dist_a, dist_b, names, failures):
+def compare(dist_a, dist_b, names):
     for name in names:
         a_path, b_path = os.path.join(dist_a, name), os.path.join(dist_b, name)
-        if not (os.path.isfile(a_path) and os.path.isfile(b_path)):
-            failures.append(f"{name} was not made by both builds")
+        if not c.true(f"{name} made by both builds", os.path.isfile(a_path) and os.path.isfile(b_path)):
             continue
         a, b = open(a_path, "rb").read(), open(b_path, "rb").read()
         lines = release_diff.explain(name, a, b)
-        if lines:
-            failures.append(f"{name} differs between the two builds:\n  " + "\n  ".join(lines))
-        else:
+        if c.true(f"{name} the same in both builds", not lines, "differs:\n  " + "\n  ".join(lines)):
             print(f"same: {name} ({len(a)} bytes, sha256 {hashlib.sha256(a).hexdigest()})")
 
 
-def check_sums(dist, names, failures):
+def check_sums(dist, names):
     """SHA256SUMS lists each release file with its checksum, nothing else."""
     listed = {}
     for line in open(os.path.join(dist, "SHA256SUMS")).read().splitlines():
@@ -118,18 +114,15 @@ def check_sums(dist, names, failures):
         listed[name] = digest
     for name in names:
         actual = hashlib.sha256(open(os.path.join(dist, name), "rb").read()).hexdigest()
-        if listed.pop(name, None) != actual:
-            failures.append(f"SHA256SUMS does not give {name}'s checksum {actual}")
-    if listed:
-        failures.append(f"SHA256SUMS lists what is not a release file: {sorted(listed)}")
+        c.eq(f"{dist}: SHA256SUMS gives {name}'s checksum", listed.pop(name, None), actual)
+    c.eq(f"{dist}: SHA256SUMS lists what is not a release file", sorted(listed), [])
 
 
 def main():
     try:
         git("rev-parse", "HEAD")
     except (subprocess.CalledProcessError, OSError):
-        print(f"SKIP: {SOURCE} is not a git checkout with a commit: nothing to rebuild from")
-        return SKIP
+        skip(f"{SOURCE} is not a git checkout with a commit: nothing to rebuild from")
     version = artefact.project_version()
     names = [n.format(v=version) for n in RELEASE]
     commit_time = int(git("log", "-1", "--format=%ct", text=True))
@@ -158,9 +151,7 @@ def main():
               f"locale C / C.UTF-8; user packager-a / packager-b")
         print(f"temporary folder: {tempfile.gettempdir()} / {tmp_b}" + (" (another file system)" if other_fs else ""))
         print("host name: " + (f"this machine's / {host}" if host else "not varied (unshare --uts is not allowed here)"))
-        if modes[0] == modes[1] or zones[0] == zones[1]:
-            print("FAIL: not measured: the umask or the time zone was not varied")
-            return 1
+        c.require("measured: the umask and the time zone varied", modes[0] != modes[1] and zones[0] != zones[1])
 
         seconds = [package(copy_a, env_a, os.path.join(scratch, "a.log"), host=None)]
         seconds.append(package(copy_b, earlier, os.path.join(scratch, "b-first.log"),
@@ -172,30 +163,25 @@ def main():
         print("seconds: build and package a %.0f, b under another SOURCE_DATE_EPOCH %.0f, "
               "b packaged again on one CPU %.0f" % tuple(seconds))
 
-        failures = []
-        if [stamp(p) for p in programs] != before:
-            failures.append("not measured: the second run in b linked its programs again, "
-                            "so b's release does not come from the earlier build")
+        c.true("measured: the second run in b did not link its programs again",
+               [stamp(p) for p in programs] == before, "so b's release does not come from the earlier build")
         dist_a, dist_b = os.path.join(copy_a, "dist"), os.path.join(copy_b, "dist")
-        compare(dist_a, dist_b, names, failures)
+        compare(dist_a, dist_b, names)
         for dist in (dist_a, dist_b):
-            check_sums(dist, names[:3], failures)
+            check_sums(dist, names[:3])
         # The earlier time must show in the files that carry times: else
         # the comparison above could not have seen a time either.
         for name in names[1:3]:
             lines = release_diff.explain(name, open(os.path.join(dist_a, name), "rb").read(),
                                          open(os.path.join(scratch, "b-first", name), "rb").read())
-            if not any("time" in line for line in lines):
-                failures.append(f"not measured: {name} under another SOURCE_DATE_EPOCH shows no other time: {lines}")
+            c.true(f"measured: {name} under another SOURCE_DATE_EPOCH shows another time",
+                   any("time" in line for line in lines), lines)
     finally:
         shutil.rmtree(scratch, ignore_errors=True)
         shutil.rmtree(tmp_b, ignore_errors=True)
-    for failure in failures:
-        print("FAIL:", failure)
-    if not failures:
-        print(f"the two builds made the same {len(names)} files")
-    return 1 if failures else 0
+    c.done()
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    c = Checks()
+    main()

@@ -6,9 +6,13 @@
 //                                      fullscreen WIDTH HEIGHT visible 0|1" (the
 //                                      full-screen size is the one the
 //                                      background brush is made for)
-//   presentation_probe msgbox CAPTION "handle H", "text TEXT" for its text, and
-//                                      for each button
-//                                      "button LEFT TOP RIGHT BOTTOM TEXT"
+//   presentation_probe msgbox CAPTION "handle H", "visible 0|1", "text TEXT"
+//                                      for its text, and for each button
+//                                      "button LEFT TOP RIGHT BOTTOM TEXT";
+//                                      a box is found as soon as it has its
+//                                      caption, but lays out its buttons
+//                                      before it is shown: until "visible 1"
+//                                      they may stand anywhere
 //   presentation_probe menu           "menu LEFT TOP RIGHT BOTTOM"
 //   presentation_probe modules TITLE  "module PATH" for each module loaded in
 //                                      the process of the window (which
@@ -65,7 +69,7 @@ int messageBox(const char *caption) {
   HWND found = FindWindowA("#32770", caption);
   if (!found)
     return 1;
-  std::printf("handle %p\n", static_cast<void *>(found));
+  std::printf("handle %p\nvisible %d\n", static_cast<void *>(found), IsWindowVisible(found) ? 1 : 0);
   EnumChildWindows(found, printChild, 0);
   return 0;
 }

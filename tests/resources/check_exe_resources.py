@@ -7,6 +7,7 @@ import os
 import struct
 import sys
 
+from checks import Checks
 from pe_resources import read_resources
 
 RES = os.path.join(os.environ["KOR_SOURCE_DIR"], "presentation", "res")
@@ -25,31 +26,23 @@ def main():
              (RT_ICON, 2): "icon-2.bin", (RT_GROUP_ICON, 113): "icon-group-113.bin",
              (RT_MANIFEST, 1): manifest}
     files.update({("MBM", n): f"layer-{n}.mbm" for n in range(102, 111)})
-    failures = []
+    c = Checks()
     for key, name in sorted(files.items(), key=str):
         want = open(os.path.join(RES, name), "rb").read()
-        if key not in found:
-            failures.append(f"type {key[0]} id {key[1]} missing")
-        elif found[key] != want:
-            failures.append(f"type {key[0]} id {key[1]}: {len(found[key])} bytes differ from {name}")
+        if c.true(f"type {key[0]} id {key[1]} present", key in found):
+            c.true(f"type {key[0]} id {key[1]} equal to {name}", found[key] == want, f"{len(found[key])} bytes differ")
     menu = found.get((RT_MENU, 101))
-    if menu is None:
-        failures.append("menu 101 missing")
-    else:
+    if c.true("menu 101 present", menu is not None):
         # MENUHEADER (4 bytes), then items: flags, [id,] UTF-16 text.
         text = menu[4:].decode("utf-16-le", "replace")
         for item in ("&Restart", "E&xit"):
-            if item not in text:
-                failures.append(f"menu 101 lacks {item}")
-        if struct.pack("<H", 40001) not in menu or struct.pack("<H", 40002) not in menu:
-            failures.append("menu 101 lacks command 40001 or 40002")
+            c.true(f"menu 101 holds {item}", item in text)
+        c.true("menu 101 holds commands 40001 and 40002",
+               struct.pack("<H", 40001) in menu and struct.pack("<H", 40002) in menu)
     extra = [k for k in found if k not in files and k != (RT_MENU, 101) and k[0] != 16]  # 16: version
-    if extra:
-        failures.append(f"unexpected resources {extra}")
-    for f in failures:
-        print("FAIL:", f)
-    print(f"{exe}: {len(found)} resources" + ("" if failures else ", all present and equal to presentation/res"))
-    return 1 if failures else 0
+    c.eq("unexpected resources", extra, [])
+    print(f"{exe}: {len(found)} resources")
+    c.done()
 
 
-sys.exit(main())
+main()

@@ -3,35 +3,29 @@ exact attributes, the menu, and that the resource script declares every id
 of resource_ids.h with the right type and an existing file."""
 import os
 import re
-import sys
 import xml.etree.ElementTree as ET
+
+from checks import Checks
 
 RES = os.path.join(os.environ["KOR_SOURCE_DIR"], "presentation", "res")
 NS = "{urn:schemas-microsoft-com:asm.v1}"
-failures = []
-
-
-def check(cond, message):
-    if not cond:
-        failures.append(message)
+c = Checks()
 
 
 def check_manifest(name, arch):
     root = ET.parse(os.path.join(RES, name)).getroot()
-    check(root.tag == NS + "assembly", f"{name}: root is {root.tag}")
-    check(root.get("manifestVersion") == "1.0", f"{name}: manifestVersion")
+    c.eq(f"{name}: root", root.tag, NS + "assembly")
+    c.eq(f"{name}: manifestVersion", root.get("manifestVersion"), "1.0")
     ident = root.find(NS + "assemblyIdentity")
     expected = {"name": "Korvanel Ostrel Presentation", "version": "1.0.0.0",
                 "processorArchitecture": arch, "type": "win32"}
-    check(ident is not None and dict(ident.attrib) == expected,
-          f"{name}: assembly identity {ident.attrib if ident is not None else None}")
+    c.eq(f"{name}: assembly identity", ident.attrib if ident is not None else None, expected)
     desc = root.find(NS + "description")
-    check(desc is not None and desc.text == "Korvanel Ostrel Presentation", f"{name}: description")
+    c.eq(f"{name}: description", desc.text if desc is not None else None, "Korvanel Ostrel Presentation")
     deps = root.findall(f"{NS}dependency/{NS}dependentAssembly/{NS}assemblyIdentity")
     expected = {"type": "win32", "name": "Microsoft.Windows.Common-Controls", "version": "6.0.0.0",
                 "processorArchitecture": arch, "publicKeyToken": "6595b64144ccf1df", "language": "*"}
-    check(len(deps) == 1 and dict(deps[0].attrib) == expected,
-          f"{name}: dependencies {[d.attrib for d in deps]}")
+    c.eq(f"{name}: dependencies", [d.attrib for d in deps], [expected])
 
 
 check_manifest("presentation.manifest", "X86")
@@ -51,7 +45,7 @@ expected_ids = {
 }
 expected_ids.update({f"RES_MBM_LAYER_{n}": n for n in range(102, 111)})
 for name, value in expected_ids.items():
-    check(ids.get(name) == value, f"resource_ids.h: {name} is {ids.get(name)}, expected {value}")
+    c.eq(f"resource_ids.h: {name}", ids.get(name), value)
 
 # Every statement "ID TYPE "file"" of the script: the id is a name from the
 # header, the file exists beside the script.
@@ -60,19 +54,13 @@ declared = {}
 for m in re.finditer(r'^(RES_\w+) (\w+) "([^"]+)"', script, re.M):
     name, rtype, path = m.groups()
     declared.setdefault((rtype, ids.get(name)), []).append(path)
-    check(not os.path.isabs(path) and os.path.exists(os.path.join(RES, path)), f"script names missing file {path}")
+    c.true(f"the script's file {path} is beside it", not os.path.isabs(path) and os.path.exists(os.path.join(RES, path)))
 want = [("MBM", n) for n in list(range(102, 111)) + [112, 119, 120, 121]]
 want += [("WAVE", n) for n in range(114, 119)]
 want += [("1", 1), ("12", 111), ("3", 2), ("14", 113), ("24", 1)]
-for key in want:
-    check(key in declared, f"script does not declare type {key[0]} id {key[1]}")
-check(len(declared) == len(want), f"script declares {sorted(declared)}, expected {sorted(want)}")
+c.eq("types and ids the script declares", set(declared), set(want))
 
 menu = re.search(r"^RES_MENU_CONTEXT MENU\s*BEGIN\s*POPUP \"\"\s*BEGIN\s*(.*?)\s*END\s*END", script, re.M | re.S)
 items = re.findall(r'MENUITEM "([^"]*)", (\w+)', menu.group(1)) if menu else []
-check([(t, ids.get(n)) for t, n in items] == [("&Restart", 40001), ("E&xit", 40002)],
-      f"menu items {items}")
-
-for f in failures:
-    print("FAIL:", f)
-sys.exit(1 if failures else 0)
+c.eq("menu items", [(t, ids.get(n)) for t, n in items], [("&Restart", 40001), ("E&xit", 40002)])
+c.done()

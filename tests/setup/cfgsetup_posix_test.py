@@ -15,6 +15,8 @@ import subprocess
 import sys
 import tempfile
 
+from checks import Checks
+
 SOURCE_NAME = "Tavisk Sleeper.ini"
 ACL_NAME = "system.posix_acl_access"
 ACL_GROUP, ACL_MASK = 0x08, 0x10
@@ -45,8 +47,8 @@ class Scratch:
     def run(self, args=()):
         env = dict(os.environ, KOR_SETUP_ROOT=self.etc)
         p = subprocess.run([self.program] + list(args), env=env, capture_output=True, timeout=30)
-        check(p.returncode == 0, f"exit code {p.returncode}, expected 0")
-        check(p.stdout == b"" and p.stderr == b"", f"expected no output, got {p.stdout!r} {p.stderr!r}")
+        c.require(f"exit code {p.returncode}, expected 0", p.returncode == 0)
+        c.require(f"expected no output, got {p.stdout!r} {p.stderr!r}", p.stdout == b"" and p.stderr == b"")
 
     def outcome(self):
         """What a run left under the root: every name, the copy's bytes, the users entry."""
@@ -62,18 +64,13 @@ class Scratch:
         shutil.rmtree(self.root, ignore_errors=True)
 
 
-def check(ok, message):
-    if not ok:
-        raise SystemExit("FAIL: " + message)
-
-
 def acl_entries(path):
     try:
         raw = os.getxattr(path, ACL_NAME, follow_symlinks=False)
     except OSError:
         return []
-    check(len(raw) >= 4 and (len(raw) - 4) % 8 == 0 and struct.unpack_from("<I", raw)[0] == 2,
-          f"access list of {path} is malformed: {raw!r}")
+    c.require(f"access list of {path} is malformed: {raw!r}",
+              len(raw) >= 4 and (len(raw) - 4) % 8 == 0 and struct.unpack_from("<I", raw)[0] == 2)
     return [struct.unpack_from("<HHI", raw, at) for at in range(4, len(raw), 8)]
 
 
@@ -84,49 +81,49 @@ def users_entries(path):
 
 def check_granted(path, what):
     entries = acl_entries(path)
-    check(users_entries(path) == [(ACL_GROUP, 6)], f"{what}: users group entry is {users_entries(path)}, "
-          f"expected exactly one with read and write; whole list {entries}")
+    c.require(f"{what}: users group entry is {users_entries(path)}, expected exactly one with read and write; "
+              f"whole list {entries}", users_entries(path) == [(ACL_GROUP, 6)])
     masks = [perm for tag, perm, _ in entries if tag == ACL_MASK]
-    check(masks and masks[0] & 6 == 6, f"{what}: the mask {masks} does not let the users entry take effect")
+    c.require(f"{what}: the mask {masks} does not let the users entry take effect", masks and masks[0] & 6 == 6)
 
 
 def case_first_and_second_run(s, _):
     first = b"\x03 rest is ignored \xff\x00"
     s.put_source(first)
     s.run()
-    check(os.path.isdir(os.path.join(s.etc, "Korvanel")) and os.path.isdir(s.folder), "folders not created")
+    c.require("folders not created", os.path.isdir(os.path.join(s.etc, "Korvanel")) and os.path.isdir(s.folder))
     with open(s.target, "rb") as f:
-        check(f.read() == first, "first run: copy differs from the source")
+        c.require("first run: copy differs from the source", f.read() == first)
     mode = os.stat(s.target).st_mode
-    check(mode & 0o044 == 0o044, f"copy not readable by everyone: mode {oct(mode)}")
+    c.require(f"copy not readable by everyone: mode {oct(mode)}", mode & 0o044 == 0o044)
     check_granted(s.target, "first run")
 
     s.put_source(b"\x01")
     s.run()
     with open(s.target, "rb") as f:
-        check(f.read() == b"\x01", "second run: config.cfg was not replaced")
+        c.require("second run: config.cfg was not replaced", f.read() == b"\x01")
     check_granted(s.target, "second run")
-    check(os.listdir(s.folder) == ["config.cfg"], f"left behind in the folder: {os.listdir(s.folder)}")
+    c.require(f"left behind in the folder: {os.listdir(s.folder)}", os.listdir(s.folder) == ["config.cfg"])
 
 
 def case_no_source(s, _):
     s.run()
-    check(os.path.isdir(s.folder), "folders not created")
-    check(not os.path.lexists(s.target), "config.cfg placed without a source")
+    c.require("folders not created", os.path.isdir(s.folder))
+    c.require("config.cfg placed without a source", not os.path.lexists(s.target))
 
 
 def case_arguments(s, program):
     s.put_source(b"\x02")
     s.run()
     expected = s.outcome()
-    check(expected[1] == b"\x02", "baseline run placed nothing")
+    c.require("baseline run placed nothing", expected[1] == b"\x02")
     for args in (["x"], ["-d", "*"], ["/E", "/G", "Users:C"], ["--root", "/tmp"], [""], ["a b", "ü"]):
         t = Scratch(program)
         try:
             t.put_source(b"\x02")
             t.run(args)
             got = t.outcome()
-            check(got == expected, f"arguments {args!r}: outcome {got}, expected {expected}")
+            c.require(f"arguments {args!r}: outcome {got}, expected {expected}", got == expected)
         finally:
             t.close()
 
@@ -140,12 +137,12 @@ def case_link_replaced(s, _):
     os.symlink(victim, s.target)
     s.put_source(b"\x04")
     s.run()
-    check(not os.path.islink(s.target), "config.cfg is still a link")
+    c.require("config.cfg is still a link", not os.path.islink(s.target))
     with open(s.target, "rb") as f:
-        check(f.read() == b"\x04", "copy not placed over the link")
+        c.require("copy not placed over the link", f.read() == b"\x04")
     with open(victim, "rb") as f:
-        check(f.read() == b"keep", "the link's target was written")
-    check(acl_entries(victim) == [] or users_entries(victim) == [], "the link's target was opened to users")
+        c.require("the link's target was written", f.read() == b"keep")
+    c.require("the link's target was opened to users", acl_entries(victim) == [] or users_entries(victim) == [])
 
     # A folder level that is a link: nothing is placed through it.
     elsewhere = os.path.join(s.root, "elsewhere")
@@ -153,7 +150,7 @@ def case_link_replaced(s, _):
     shutil.rmtree(os.path.join(s.etc, "Korvanel"))
     os.symlink(elsewhere, os.path.join(s.etc, "Korvanel"))
     s.run()
-    check(os.listdir(os.path.join(elsewhere, "Ostrel")) == [], "copy placed through a linked folder")
+    c.require("copy placed through a linked folder", os.listdir(os.path.join(elsewhere, "Ostrel")) == [])
 
 
 def erase_passes(korwipe, config, workdir, name):
@@ -165,8 +162,8 @@ def erase_passes(korwipe, config, workdir, name):
     os.makedirs(snaps)
     env = dict(os.environ, KORWIPE_TEST_CONFIG=config, KORWIPE_TEST_SNAPSHOT=snaps)
     p = subprocess.run([korwipe, name], cwd=workdir, env=env, capture_output=True, timeout=60)
-    check(p.returncode == 0, f"Korwipe exit code {p.returncode}: {p.stdout!r}")
-    check(not os.path.exists(path), "Korwipe left the file")
+    c.require(f"Korwipe exit code {p.returncode}: {p.stdout!r}", p.returncode == 0)
+    c.require("Korwipe left the file", not os.path.exists(path))
     return len(os.listdir(snaps))
 
 
@@ -178,7 +175,7 @@ def case_korwipe_reads_setting(s, _, korwipe):
         s.put_source(setting)
         s.run()
         got = erase_passes(korwipe, s.target, work, f"victim-{setting[0]}")
-        check(got == passes, f"setting {setting[0]}: {got} passes, expected {passes}")
+        c.require(f"setting {setting[0]}: {got} passes, expected {passes}", got == passes)
 
 
 CASES = {
@@ -200,8 +197,9 @@ def main():
             CASES[case](s, program)
     finally:
         s.close()
-    print(case, "passed")
+    c.done()
 
 
 if __name__ == "__main__":
+    c = Checks()
     main()

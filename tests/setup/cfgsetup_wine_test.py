@@ -14,17 +14,13 @@ import sys
 import tempfile
 import time
 
-from wine import WinePrefix
+from checks import Checks
 from readwatch import ReadWatch
+from wine import WinePrefix
 
 SOURCE_NAME = "Tavisk Sleeper.ini"
 DEFAULT_LINE = '"C:\\ProgramData\\Korvanel\\Ostrel\\config.cfg" /E /G Users:C'
 SHELL_FOLDERS = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Explorer\User Shell Folders"
-
-
-def check(ok, message):
-    if not ok:
-        raise SystemExit("FAIL: " + message)
 
 
 class SetupPrefix:
@@ -66,8 +62,9 @@ class SetupPrefix:
                            env=self.wp.env({"WINEDLLOVERRIDES": "mscoree,mshtml=;cacls.exe=n"}), timeout=timeout)
         out.seek(0)
         text = out.read()
-        check(p.returncode == 0, f"exit code {p.returncode}, expected 0 (args {list(args)!r}); output {text[-600:]!r}")
-        check(text == b"", f"expected no output, got {text[:300]!r}")
+        c.require(f"exit code {p.returncode}, expected 0 (args {list(args)!r}); output {text[-600:]!r}",
+                  p.returncode == 0)
+        c.require(f"expected no output, got {text[:300]!r}", text == b"")
         if wait:
             self.wp.wait_idle()
 
@@ -87,7 +84,7 @@ class SetupPrefix:
 
     def reg_set_common_appdata(self, value):
         r = self.wp.run("reg", ["add", SHELL_FOLDERS, "/v", "Common AppData", "/t", "REG_EXPAND_SZ", "/d", value, "/f"])
-        check(r.rc == 0, f"reg add failed: {r}")
+        c.require(f"reg add failed: {r}", r.rc == 0)
         self.wp.wait_idle()
 
     def unix(self, windows_path):
@@ -100,22 +97,22 @@ class SetupPrefix:
 def parameter_line(call):
     """The parameters after the program part of a recorded command line."""
     line = call[3]
-    check(line.startswith('"'), f"program part not quoted: {line!r}")
+    c.require(f"program part not quoted: {line!r}", line.startswith('"'))
     end = line.index('"', 1)
     program = line[1:end]
-    check(program.lower() == "c:\\windows\\system32\\cacls.exe", f"started program {program!r}")
-    check(line[end + 1:end + 2] == " ", f"no blank after the program: {line!r}")
+    c.require(f"started program {program!r}", program.lower() == "c:\\windows\\system32\\cacls.exe")
+    c.require(f"no blank after the program: {line!r}", line[end + 1:end + 2] == " ")
     return line[end + 2:]
 
 
 def check_one_call(sp, expected_line, what):
     calls, _ = sp.calls()
-    check(len(calls) == 1, f"{what}: tool started {len(calls)} times, expected once: {calls}")
+    c.require(f"{what}: tool started {len(calls)} times, expected once: {calls}", len(calls) == 1)
     module, flag, show, _ = calls[0]
-    check(module.lower() == "c:\\windows\\system32\\cacls.exe", f"{what}: tool ran from {module!r}")
-    check((flag, show) == ("1", "0"), f"{what}: tool not started hidden (flag {flag}, show state {show})")
+    c.require(f"{what}: tool ran from {module!r}", module.lower() == "c:\\windows\\system32\\cacls.exe")
+    c.require(f"{what}: tool not started hidden (flag {flag}, show state {show})", (flag, show) == ("1", "0"))
     got = parameter_line(calls[0])
-    check(got == expected_line, f"{what}: parameter line {got!r}, expected {expected_line!r}")
+    c.require(f"{what}: parameter line {got!r}, expected {expected_line!r}", got == expected_line)
 
 
 def target(sp):
@@ -131,21 +128,21 @@ def case_first_and_second_run(sp):
     first = b"\x03 rest is ignored \xff\x00\r\n"
     sp.put_source(first)
     sp.run()
-    check(os.path.isdir(os.path.join(sp.wp.programdata, "Korvanel", "Ostrel")), "folders not created")
-    check(read(target(sp)) == first, "first run: copy differs from the source")
+    c.require("folders not created", os.path.isdir(os.path.join(sp.wp.programdata, "Korvanel", "Ostrel")))
+    c.require("first run: copy differs from the source", read(target(sp)) == first)
     check_one_call(sp, DEFAULT_LINE, "first run")
 
     sp.forget_calls()
     sp.put_source(b"\x01")
     sp.run()
-    check(read(target(sp)) == b"\x01", "second run: config.cfg was not replaced")
+    c.require("second run: config.cfg was not replaced", read(target(sp)) == b"\x01")
     check_one_call(sp, DEFAULT_LINE, "second run")
 
 
 def case_no_source(sp):
     sp.run()
-    check(os.path.isdir(os.path.join(sp.wp.programdata, "Korvanel", "Ostrel")), "folders not created")
-    check(not os.path.exists(target(sp)), "config.cfg placed without a source")
+    c.require("folders not created", os.path.isdir(os.path.join(sp.wp.programdata, "Korvanel", "Ostrel")))
+    c.require("config.cfg placed without a source", not os.path.exists(target(sp)))
     check_one_call(sp, DEFAULT_LINE, "no source")
 
 
@@ -160,13 +157,13 @@ def case_arguments(sp):
     sp.put_source(b"\x02")
     sp.run()
     expected = outcome(sp)
-    check(expected[1] == b"\x02" and expected[2] == [DEFAULT_LINE], f"baseline run: {expected}")
+    c.require(f"baseline run: {expected}", expected[1] == b"\x02" and expected[2] == [DEFAULT_LINE])
     for args in (["x"], ["-d", "*"], ["/E", "/G", "Everyone:F"], ["C:\\other.ini"], ["a b", "\u00fc"]):
         shutil.rmtree(os.path.join(sp.wp.programdata, "Korvanel"))
         sp.forget_calls()
         sp.run(args)
         got = outcome(sp)
-        check(got == expected, f"arguments {args!r}: outcome {got}, expected {expected}")
+        c.require(f"arguments {args!r}: outcome {got}, expected {expected}", got == expected)
 
 
 def case_not_waited_for(sp):
@@ -181,11 +178,11 @@ def case_not_waited_for(sp):
     while not sp.calls()[0] and time.monotonic() < deadline:
         time.sleep(0.2)
     calls, released = sp.calls()
-    check(len(calls) == 1, f"tool not started while cfgsetup ran: {calls}")
-    check(released == 0, "the tool had ended before cfgsetup returned: cannot tell whether it was waited for")
+    c.require(f"tool not started while cfgsetup ran: {calls}", len(calls) == 1)
+    c.require("the tool had ended before cfgsetup returned: cannot tell whether it was waited for", released == 0)
     os.remove(sp.hold)
     sp.wp.wait_idle()
-    check(sp.calls()[1] == 1, "the tool did not end after its hold was lifted")
+    c.require("the tool did not end after its hold was lifted", sp.calls()[1] == 1)
     print(f"cfgsetup returned after {took:.1f} s while the tool was still running")
 
 
@@ -219,7 +216,7 @@ def case_long_paths(sp):
         sp.forget_calls()
         sp.run()
         what = f"program folder of {length} characters"
-        check(os.path.exists(target(sp)) == placed, f"{what}: config.cfg placed is {not placed}, expected {placed}")
+        c.require(f"{what}: config.cfg placed is {not placed}, expected {placed}", os.path.exists(target(sp)) == placed)
         check_one_call(sp, DEFAULT_LINE, what)
 
     # Application-data folders around each limit: (length, Korvanel made,
@@ -244,15 +241,15 @@ def case_long_paths(sp):
         what = f"application-data folder of {length} characters"
         got = (os.path.isdir(os.path.join(base, "Korvanel")), os.path.isdir(os.path.join(base, "Korvanel", "Ostrel")),
                os.path.exists(os.path.join(base, "Korvanel", "Ostrel", "config.cfg")))
-        check(got == (korvanel, ostrel, placed), f"{what}: (Korvanel, Ostrel, config.cfg) = {got}, "
-              f"expected {(korvanel, ostrel, placed)}")
+        c.require(f"{what}: (Korvanel, Ostrel, config.cfg) = {got}, "
+                  f"expected {(korvanel, ostrel, placed)}", got == (korvanel, ostrel, placed))
         if placed:
-            check(read(os.path.join(base, "Korvanel", "Ostrel", "config.cfg")) == b"\x01", f"{what}: copy differs")
+            c.require(f"{what}: copy differs", read(os.path.join(base, "Korvanel", "Ostrel", "config.cfg")) == b"\x01")
         calls = sp.calls()[0]
         if started:
             check_one_call(sp, f'"{appdata}\\Korvanel\\Ostrel\\config.cfg" /E /G Users:C', what)
         else:
-            check(calls == [], f"{what}: tool started with a line that does not fit: {calls}")
+            c.require(f"{what}: tool started with a line that does not fit: {calls}", calls == [])
 
 
 def victim_state(folder):
@@ -330,13 +327,13 @@ def case_planted_links(sp):
             # change time, and only that).
             before = [e[:3] + (1, e[4], None) if e[0] == "victim.cfg" else e for e in before]
             after = [e[:5] + (None,) if e[0] == "victim.cfg" else e for e in after]
-        check(after == before, f"{what}: the victim folder changed: {before} -> {after}")
+        c.require(f"{what}: the victim folder changed: {before} -> {after}", after == before)
         got = read(target(sp)) if os.path.isfile(target(sp)) and not os.path.islink(target(sp)) else None
         if placed:
-            check(got == b"\x04" and os.stat(target(sp)).st_nlink == 1, f"{what}: config.cfg is {got!r}")
+            c.require(f"{what}: config.cfg is {got!r}", got == b"\x04" and os.stat(target(sp)).st_nlink == 1)
             check_one_call(sp, DEFAULT_LINE, what)
         else:
-            check(sp.calls()[0] == [], f"{what}: the tool was started: {sp.calls()[0]}")
+            c.require(f"{what}: the tool was started: {sp.calls()[0]}", sp.calls()[0] == [])
 
 
 def case_squatted_folders(sp, holder):
@@ -393,7 +390,7 @@ def case_squatted_folders(sp, holder):
                              cwd=sp.wp.scratch, env=sp.wp.env(), stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
         try:
             first = p.stdout.readline().strip()
-            check(first == b"held", f"{what}: the holder could not open the folder: {first!r}")
+            c.require(f"{what}: the holder could not open the folder: {first!r}", first == b"held")
             sp.run(wait=False)
             open(go, "w").close()
             last = p.stdout.read().strip()
@@ -401,16 +398,16 @@ def case_squatted_folders(sp, holder):
             p.wait(timeout=120)
         sp.wp.wait_idle()
         got = names()
-        check(got == sorted(expected), f"{what}: ProgramData holds {got}, expected {sorted(expected)}")
-        check(last == b"created", f"{what}: the holder's handle could not add a file: {last!r}")
+        c.require(f"{what}: ProgramData holds {got}, expected {sorted(expected)}", got == sorted(expected))
+        c.require(f"{what}: the holder's handle could not add a file: {last!r}", last == b"created")
         if started:
-            check(read(target(sp)) == b"\x03", f"{what}: config.cfg is not the source")
+            c.require(f"{what}: config.cfg is not the source", read(target(sp)) == b"\x03")
             check_one_call(sp, DEFAULT_LINE, what)
         else:
-            check(sp.calls()[0] == [], f"{what}: the tool was started: {sp.calls()[0]}")
+            c.require(f"{what}: the tool was started: {sp.calls()[0]}", sp.calls()[0] == [])
         theirs = [n for n in got if n.endswith("theirs.txt")]
         for n in theirs:
-            check(read(os.path.join(data, n)) == b"the maker's own file", f"{what}: {n} changed")
+            c.require(f"{what}: {n} changed", read(os.path.join(data, n)) == b"the maker's own file")
 
 
 def case_korwipe_reads_setting(sp, korwipe, korwipe_testcfg):
@@ -427,9 +424,9 @@ def case_korwipe_reads_setting(sp, korwipe, korwipe_testcfg):
         with ReadWatch(folder) as watch:
             r = sp.wp.run(korwipe, ["victim.bin"])
             opened, was_read = watch.seen("config.cfg")
-        check(r.rc == 0 and not os.path.exists(victim), f"Korwipe did not erase the file: {r}")
-        check(opened and was_read, f"setting {setting[0]}: Korwipe did not read the placed config.cfg "
-              f"(opened {opened}, read {was_read})")
+        c.require(f"Korwipe did not erase the file: {r}", r.rc == 0 and not os.path.exists(victim))
+        c.require(f"setting {setting[0]}: Korwipe did not read the placed config.cfg "
+                  f"(opened {opened}, read {was_read})", opened and was_read)
 
         # Its test twin, reading that same file by the same Windows path,
         # shows what the byte does: a file under 1 KiB gets five passes
@@ -441,9 +438,9 @@ def case_korwipe_reads_setting(sp, korwipe, korwipe_testcfg):
         env = {"KORWIPE_TEST_CONFIG": "C:\\ProgramData\\Korvanel\\Ostrel\\config.cfg",
                "KORWIPE_TEST_SNAPSHOT": "Z:" + snaps.replace("/", "\\")}
         r = sp.wp.run(korwipe_testcfg, ["victim.bin"], env=env)
-        check(r.rc == 0 and not os.path.exists(victim), f"Korwipe test build did not erase the file: {r}")
+        c.require(f"Korwipe test build did not erase the file: {r}", r.rc == 0 and not os.path.exists(victim))
         got = len(os.listdir(snaps))
-        check(got == passes, f"setting {setting[0]}: {got} passes, expected {passes}")
+        c.require(f"setting {setting[0]}: {got} passes, expected {passes}", got == passes)
 
 
 CASES = {
@@ -465,8 +462,9 @@ def main():
         CASES[case](sp, *sys.argv[4:])
     finally:
         sp.close()
-    print(case, "passed")
+    c.done()
 
 
 if __name__ == "__main__":
+    c = Checks()
     main()

@@ -5,8 +5,8 @@ checks that each ran in the code page meant."""
 import re
 import sys
 
+from checks import Checks
 from wine import WinePrefix
-from wipetest import Checks
 
 exe = sys.argv[1]
 c = Checks()

@@ -17,9 +17,9 @@ import subprocess
 import sys
 import tempfile
 
-from wipetest import PROMPT_MANY, PROMPT_ONE, Checks, programs, run_form
+from checks import Checks, skip
+from wipetest import PROMPT_MANY, PROMPT_ONE, programs, run_form
 
-SKIP = 77
 FILES, BLOCK = 2000, 4096
 
 shipped, testcfg = programs()
@@ -86,12 +86,10 @@ ROWS = [
 
 def main():
     if os.geteuid() != 0:
-        print("SKIP: needs root to mount an image on a loop device")
-        sys.exit(SKIP)
+        skip("needs root to mount an image on a loop device")
     missing = [t for t in ("losetup", "mount", "umount", "mkfs.ext4", "debugfs") if not shutil.which(t)]
     if missing:
-        print(f"SKIP: missing {', '.join(missing)}")
-        sys.exit(SKIP)
+        skip(f"missing {', '.join(missing)}")
     c = Checks()
     for args, rc, must in ROWS:
         case = " ".join(args)
@@ -116,8 +114,7 @@ def main():
                 c.eq(f"{case}: lines missing from the output", [l for l in must if l not in r.lines], [])
                 c.true(f"{case}: no done.", "done." not in r.lines, f"{r.lines[-3:]}")
         except RuntimeError as e:
-            print(f"SKIP: {e}")
-            sys.exit(SKIP)
+            skip(f"{e}")
         finally:
             shutil.rmtree(work, ignore_errors=True)
     c.done()

@@ -11,13 +11,7 @@ import subprocess
 import sys
 import time
 
-SKIP = 77
 MIB = 1 << 20
-
-
-def skip(message):
-    print("SKIP:", message)
-    sys.exit(SKIP)
 
 
 def tool(argv, **kw):

@@ -36,8 +36,9 @@ import subprocess
 import tempfile
 import time
 
-from forensic_images import MIB, Unavailable, loop_device, make_image, mount, mounted, scan, skip, text, tool
-from wipetest import Checks, native_env, programs
+from forensic_images import MIB, Unavailable, loop_device, make_image, mount, mounted, scan, text, tool
+from checks import Checks, skip
+from wipetest import native_env, programs
 
 shipped, testcfg = programs()
 MARKER = re.compile(rb"<KorMed[a-z][0-9][0-9a-f]{6}>")  # 16 bytes

@@ -34,8 +34,9 @@ import subprocess
 import tempfile
 
 import forensic_images
-from forensic_images import MIB, Unavailable, scan, skip, tool
-from wipetest import PROMPT_ONE, Checks, answer, native_env, programs, without_device_warning
+from checks import Checks, skip
+from forensic_images import MIB, Unavailable, scan, tool
+from wipetest import PROMPT_ONE, answer, native_env, programs, without_device_warning
 
 SIZES = [1, 100, 1023, 3000, 5119, 9000, MIB, 20 * MIB + 12345]
 IMAGE_SIZE = 320 * MIB

@@ -3,7 +3,8 @@ bytes, the messages and the order they get erased one after the other
 (KORWIPE_TEST_ONE_BY_ONE), for a tree of mixed sizes with failures in it."""
 import os
 
-from wipetest import Checks, Scratch, answer, native_env, programs, run_native, snapshots
+from checks import Checks
+from wipetest import Scratch, answer, native_env, programs, run_native, snapshots
 
 shipped, testcfg = programs()
 c = Checks()

@@ -20,7 +20,8 @@ fails as "not measured" when fewer than half did.
 import os
 import threading
 
-from wipetest import ERASED, Checks, Scratch, exchanger, programs, run_form
+from checks import Checks, skip
+from wipetest import ERASED, Scratch, exchanger, programs, run_form
 
 TRIES = int(os.environ.get("KOR_EXCHANGE_TRIES", "200"))
 SECRET = b"outside, never to be touched " * 40

@@ -3,7 +3,8 @@ byte or from the file's length, counted through the test build's per-pass
 copies; and files at the 16 MiB segment size."""
 import os
 
-from wipetest import Checks, Scratch, programs, run_native, snapshots
+from checks import Checks
+from wipetest import Scratch, programs, run_native, snapshots
 
 shipped, testcfg = programs()
 c = Checks()

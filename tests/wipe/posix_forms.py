@@ -2,7 +2,8 @@
 import os
 import stat
 
-from wipetest import ERASED, USAGE, Checks, Scratch, programs, run_native
+from checks import Checks
+from wipetest import ERASED, USAGE, Scratch, programs, run_native
 
 shipped, testcfg = programs()
 c = Checks()

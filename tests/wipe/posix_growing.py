@@ -21,7 +21,8 @@ import re
 import threading
 import time
 
-from wipetest import Checks, Scratch, programs, run_form
+from checks import Checks, skip
+from wipetest import Scratch, programs, run_form
 
 shipped, testcfg = programs()
 c = Checks()

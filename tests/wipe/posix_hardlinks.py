@@ -8,7 +8,8 @@ import os
 import re
 import subprocess
 
-from wipetest import (ERASED, PROMPT_ONE, Checks, Scratch, answer, native_env, programs, snapshot,
+from checks import Checks
+from wipetest import (ERASED, PROMPT_ONE, Scratch, answer, native_env, programs, snapshot,
                       without_device_warning)
 
 shipped, testcfg = programs()

@@ -14,7 +14,8 @@ import termios
 import time
 
 from terminal import TerminalRun
-from wipetest import ERASED, Checks, Scratch, native_env, programs
+from checks import Checks, skip
+from wipetest import ERASED, Scratch, native_env, programs
 
 shipped, testcfg = programs()
 c = Checks()

@@ -5,7 +5,8 @@ wide tree (directories held open until their turn) and a deep one. The
 memory a folder of many subdirectories costs: bench/wipe/manydirs.py."""
 import os
 
-from wipetest import PROMPT_ONE, Checks, Scratch, answer, native_env, programs, run_native
+from checks import Checks, skip
+from wipetest import PROMPT_ONE, Scratch, answer, native_env, programs, run_native
 
 shipped, testcfg = programs()
 c = Checks()

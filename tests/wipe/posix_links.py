@@ -5,7 +5,8 @@ their targets untouched; the pattern form and the directory form skip links
 to directories."""
 import os
 
-from wipetest import Checks, Scratch, programs, run_native, snapshot
+from checks import Checks
+from wipetest import Scratch, programs, run_native, snapshot
 
 shipped, testcfg = programs()
 c = Checks()

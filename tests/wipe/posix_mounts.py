@@ -12,7 +12,8 @@ import os
 import subprocess
 import sys
 
-from wipetest import PROMPT_ONE, Checks, Scratch, programs, run_form, snapshot
+from checks import Checks, skip
+from wipetest import PROMPT_ONE, Scratch, programs, run_form, snapshot
 
 if os.geteuid() != 0:
     print("skipped: bind mounts need root")

@@ -8,7 +8,8 @@ import re
 import subprocess
 
 from terminal import TerminalRun
-from wipetest import PROMPT_MANY, PROMPT_ONE, Checks, Scratch, answer, native_env, programs, run_native
+from checks import Checks, skip
+from wipetest import PROMPT_MANY, PROMPT_ONE, Scratch, answer, native_env, programs, run_native
 
 shipped, testcfg = programs()
 c = Checks()

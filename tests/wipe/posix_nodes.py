@@ -18,7 +18,8 @@ import subprocess
 import sys
 import time
 
-from wipetest import Checks, Scratch, programs, run_form
+from checks import Checks, skip
+from wipetest import Scratch, programs, run_form
 
 shipped, testcfg = programs()
 c = Checks()

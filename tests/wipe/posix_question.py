@@ -3,7 +3,8 @@ the terminal itself, and the answer "no" when there is no terminal."""
 import os
 import subprocess
 
-from wipetest import (NO_CONSOLE, PROMPT_ONE, Checks, Result, Scratch, answer, native_env, programs,
+from checks import Checks
+from wipetest import (NO_CONSOLE, PROMPT_ONE, Result, Scratch, answer, native_env, programs,
                       run_native)
 
 shipped, testcfg = programs()

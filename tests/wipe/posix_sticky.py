@@ -10,13 +10,13 @@ import pwd
 import shutil
 import sys
 
-from wipetest import ERASED, PROMPT_ONE, Checks, Scratch, answer, native_env, programs
+from checks import Checks, skip
+from wipetest import ERASED, PROMPT_ONE, Scratch, answer, native_env, programs
 
 shipped, testcfg = programs()
 c = Checks()
 if os.geteuid() != 0 or not shutil.which("setpriv"):
-    print("SKIP: needs root and setpriv to run as nobody")
-    sys.exit(77)
+    skip("needs root and setpriv to run as nobody")
 who = pwd.getpwnam("nobody")
 AS_NOBODY = ["setpriv", f"--reuid={who.pw_uid}", f"--regid={who.pw_gid}", "--clear-groups", testcfg]
 

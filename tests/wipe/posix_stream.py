@@ -4,7 +4,8 @@ from file to file; and a file over 4 GiB is overwritten to its last byte."""
 import os
 import time
 
-from wipetest import Checks, Scratch, Stream, programs, run_native, snapshots
+from checks import Checks
+from wipetest import Scratch, Stream, programs, run_native, snapshots
 
 shipped, testcfg = programs()
 c = Checks()

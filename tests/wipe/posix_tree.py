@@ -2,7 +2,8 @@
 order of the walk, links inside trees, and failures inside trees."""
 import os
 
-from wipetest import PROMPT_MANY, PROMPT_ONE, Checks, Scratch, answer, native_env, programs
+from checks import Checks
+from wipetest import PROMPT_MANY, PROMPT_ONE, Scratch, answer, native_env, programs
 
 shipped, testcfg = programs()
 c = Checks()

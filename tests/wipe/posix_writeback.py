@@ -23,13 +23,12 @@ import re
 import shutil
 import struct
 import subprocess
-import sys
 import tempfile
 import time
 
-from wipetest import ERASED, Checks, native_env, programs, without_device_warning
+from checks import Checks, skip
+from wipetest import ERASED, native_env, programs, without_device_warning
 
-SKIP = 77
 MIB = 1 << 20
 SEGMENT = 16 * MIB
 FILE_SIZE = 6 * SEGMENT
@@ -39,11 +38,6 @@ TOOLS = ["mount", "umount", "losetup", "mkfs.ext4", "fallocate"]
 
 shipped, testcfg = programs()
 c = Checks()
-
-
-def skip(message):
-    print("SKIP:", message)
-    sys.exit(SKIP)
 
 
 class Unavailable(Exception):

@@ -16,8 +16,9 @@ import os
 import shutil
 from collections import Counter
 
+from checks import Checks
 from wine import WinePrefix
-from wipetest import PROMPT_ONE, Checks, answer_wine, programs, snapshot, wine_result, write_file
+from wipetest import PROMPT_ONE, answer_wine, programs, snapshot, wine_result, write_file
 
 shipped, testcfg = programs()
 c = Checks()

@@ -3,8 +3,9 @@ under Wine: the command-line forms, their messages and exit codes, Windows
 matching rules and the neutral name."""
 import os
 
+from checks import Checks
 from wine import WinePrefix
-from wipetest import ERASED_ON_WINDOWS, USAGE, MoveWatch, Checks, programs, wine_result, winpath, write_file
+from wipetest import ERASED_ON_WINDOWS, USAGE, MoveWatch, programs, wine_result, winpath, write_file
 
 shipped, testcfg = programs()
 c = Checks()

@@ -7,8 +7,9 @@ by the walk. (A POSIX link to a file is invisible to Windows programs under
 Wine: it looks like the file itself.)"""
 import os
 
+from checks import Checks
 from wine import WinePrefix
-from wipetest import (NO_CONSOLE, PROMPT_ONE, Checks, answer, programs, snapshot, wine_result,
+from wipetest import (NO_CONSOLE, PROMPT_ONE, answer, programs, snapshot, wine_result,
                       write_file)
 
 shipped, testcfg = programs()

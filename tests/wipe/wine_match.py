@@ -20,8 +20,9 @@ import re
 import shutil
 import sys
 
+from checks import Checks
 from wine import WinePrefix
-from wipetest import NO_CONSOLE, PROMPT_MANY, PROMPT_ONE, Checks, wine_result, winpath
+from wipetest import NO_CONSOLE, PROMPT_MANY, PROMPT_ONE, wine_result, winpath
 
 shipped = sys.argv[1]
 c = Checks()

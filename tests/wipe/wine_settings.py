@@ -4,8 +4,9 @@ build's per-pass copies; and the bytes of each pass against the generator."""
 import os
 import time
 
+from checks import Checks
 from wine import WinePrefix
-from wipetest import Checks, Stream, programs, snapshots, winpath, wine_result
+from wipetest import Stream, programs, snapshots, winpath, wine_result
 
 shipped, testcfg = programs()
 c = Checks()

@@ -2,8 +2,9 @@
 (the program's terminal is a pty here), the walk's order and its failures."""
 import os
 
+from checks import Checks
 from wine import WinePrefix
-from wipetest import (NO_CONSOLE, PROMPT_MANY, PROMPT_ONE, Checks, answer, programs,
+from wipetest import (NO_CONSOLE, PROMPT_MANY, PROMPT_ONE, answer, programs,
                       strip_terminal_codes, wine_result, winpath, write_file)
 
 shipped, testcfg = programs()

@@ -6,8 +6,9 @@ that a row the program skipped shows."""
 import re
 import sys
 
+from checks import Checks
 from wine import WinePrefix
-from wipetest import Checks, winpath
+from wipetest import winpath
 
 exe, vectors = sys.argv[1], sys.argv[2]
 c = Checks()

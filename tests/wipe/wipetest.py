@@ -6,11 +6,14 @@ the clock, name the setting file and copy the file after each pass. The
 shipped program is only run where it reads no setting (usage errors), so no
 test ever reads the machine's own setting.
 """
+import ctypes
+import errno
 import os
 import re
 import subprocess
 import sys
 import tempfile
+import threading
 import shutil
 
 from wipeseed import seed_from_time
@@ -19,30 +22,6 @@ ERASED = "this file has been erased."
 # The same name on a Windows disk: the Win32 path rules drop a final period.
 ERASED_ON_WINDOWS = "this file has been erased"
 USAGE = 'usage: "Korwipe filename" or "Korwipe -d directory"'
-
-
-class Checks:
-    """Collects failures instead of stopping at the first, and names each case."""
-
-    def __init__(self):
-        self.failures = []
-        self.count = 0
-
-    def eq(self, case, got, want):
-        self.count += 1
-        if got != want:
-            self.failures.append(f"{case}: got {got!r}, want {want!r}")
-
-    def true(self, case, cond, detail=""):
-        self.count += 1
-        if not cond:
-            self.failures.append(f"{case}: {detail or 'condition false'}")
-
-    def done(self):
-        for f in self.failures:
-            print("FAIL", f)
-        print(f"{self.count - len(self.failures)} passed, {len(self.failures)} failed")
-        sys.exit(1 if self.failures else 0)
 
 
 def programs():
@@ -325,3 +304,66 @@ class MoveWatch:
                     self.moved.append(os.fsdecode(data[at + 16:at + 16 + length].rstrip(b"\0")))
                 at += 16 + length
         os.close(self.fd)
+
+
+# ---- a tree that someone else changes while the program runs -------------
+
+_libc = ctypes.CDLL(None, use_errno=True)
+AT_FDCWD, RENAME_EXCHANGE = -100, 2
+
+
+def exchange(a, b):
+    """Swaps two names in one step, so that neither is ever missing."""
+    if _libc.renameat2(AT_FDCWD, a.encode(), AT_FDCWD, b.encode(), RENAME_EXCHANGE) != 0:
+        raise OSError(ctypes.get_errno(), os.strerror(ctypes.get_errno()), a)
+
+
+def exchange_unavailable(folder):
+    """Why names in folder cannot be swapped for a link in one step, or None:
+    where they cannot, the attack cannot happen and the test cannot measure."""
+    real, link = os.path.join(folder, "exchange-probe"), os.path.join(folder, "exchange-probe-link")
+    os.mkdir(real)
+    os.symlink(folder, link)
+    try:
+        exchange(real, link)
+        exchange(real, link)
+        return None
+    except OSError as e:
+        return f"renameat2(RENAME_EXCHANGE) fails in {folder}: {e.strerror}"
+    finally:
+        for name in (real, link):
+            (os.unlink if os.path.islink(name) else os.rmdir)(name)
+
+
+class Swapper:
+    """Exchanges each pair of names over and over in a thread of its own
+    while the with-block lasts. A pair is left when an exchange fails with
+    ENOENT: the program removed one of its names. swaps counts the exchanges;
+    broken holds any other failure, after which the attack stopped short."""
+
+    def __init__(self, pairs):
+        self.pairs = list(pairs)
+        self.swaps = 0
+        self.broken = []
+        self._stop = threading.Event()
+        self._thread = threading.Thread(target=self._run)
+
+    def __enter__(self):
+        self._thread.start()
+        return self
+
+    def __exit__(self, *exc):
+        self._stop.set()
+        self._thread.join()
+
+    def _run(self):
+        live = list(self.pairs)
+        while live and not self._stop.is_set():
+            for pair in list(live):
+                try:
+                    exchange(*pair)
+                    self.swaps += 1
+                except OSError as e:
+                    live.remove(pair)
+                    if e.errno != errno.ENOENT:
+                        self.broken.append(f"{pair[0]}: {e.strerror}")

@@ -19,6 +19,7 @@ import sys
 import tempfile
 
 import streamwindows as sw
+from checks import Checks
 
 MIB = 1 << 20
 SEG = 16 * MIB
@@ -26,12 +27,7 @@ CLOCK = "2009-03-15 14:30:44"
 SEED = sw.seed_from_time(2009, 3, 15, 14, 30, 44)
 
 mode, program = sys.argv[1], sys.argv[2]
-failures = []
-
-
-def check(case, cond, detail=""):
-    if not cond:
-        failures.append(f"{case}: {detail or 'condition false'}")
+c = Checks()
 
 
 def make(path, size):
@@ -56,7 +52,7 @@ def check_stretches(case, path, length, stream_offset, upto=None):
             got = f.read(n)
             want = sw.take(SEED, stream_offset + start, n)
             if got != want:
-                check(f"{case}: bytes {start}..{start + n}", False,
+                c.true(f"{case}: bytes {start}..{start + n}", False,
                       f"got {got[:8].hex()} want {want[:8].hex()}")
                 return
 
@@ -104,12 +100,12 @@ try:
     length = 2 * SEG + 12345
     make(os.path.join(work, "big.bin"), length)
     rc, out = run(["big.bin"], work, env, 2)
-    check("two passes: exit code", rc == 0, f"rc {rc} output {out!r}")
-    check("two passes: file erased", os.listdir(work) == [], f"{os.listdir(work)}")
+    c.true("two passes: exit code", rc == 0, f"rc {rc} output {out!r}")
+    c.true("two passes: file erased", os.listdir(work) == [], f"{os.listdir(work)}")
     snaps = snapshots(snap)
-    check("two passes: one copy per pass", len(snaps) == 2, f"{len(snaps)}")
+    c.true("two passes: one copy per pass", len(snaps) == 2, f"{len(snaps)}")
     for i, p in enumerate(snaps):
-        check(f"pass {i + 1}: length kept", os.path.getsize(p) == length, f"{os.path.getsize(p)}")
+        c.true(f"pass {i + 1}: length kept", os.path.getsize(p) == length, f"{os.path.getsize(p)}")
         check_stretches(f"pass {i + 1}", p, length, i * length)
         os.remove(p)
 
@@ -128,19 +124,19 @@ try:
                 f.seek(at)
                 f.write(b"\x5a" * n)
         rc, out = run(["sparse.bin"], work, env, 2)
-        check("sparse: exit code and output", (rc, out) == (0, "done.\n"), f"rc {rc} output {out!r}")
+        c.true("sparse: exit code and output", (rc, out) == (0, "done.\n"), f"rc {rc} output {out!r}")
         snaps = snapshots(snap)
-        check("sparse: one copy per pass", len(snaps) == 2, f"{len(snaps)}")
+        c.true("sparse: one copy per pass", len(snaps) == 2, f"{len(snaps)}")
         for i, p in enumerate(snaps):
             with open(p, "rb") as f:
                 for at, n in runs:
                     f.seek(at)
                     got = f.read(n)
-                    check(f"sparse pass {i + 1}: run at {at} holds the stream at its place",
+                    c.true(f"sparse pass {i + 1}: run at {at} holds the stream at its place",
                           got == sw.take(SEED, i * length + at, n), f"got {got[:8].hex()}")
                 for at, n in holes:
                     f.seek(at)
-                    check(f"sparse pass {i + 1}: hole at {at} left a hole", f.read(n) == bytes(n))
+                    c.true(f"sparse pass {i + 1}: hole at {at} left a hole", f.read(n) == bytes(n))
             os.remove(p)
 
         # Writes stop at 20 MiB: segment 0 is written, segment 1 fails after
@@ -154,11 +150,11 @@ try:
             with open(os.path.join(work, small), "wb") as f:
                 f.write(b"\0" * 1000)
             rc, out = run(["*.bin"], work, env, 1, limit=20 * MIB)
-            check(f"limit {attempt}: error names segment 1", "error writing file (segment 1l)" in out, out)
-            check(f"limit {attempt}: small file erased, big one left", os.listdir(work) == [big],
+            c.true(f"limit {attempt}: error names segment 1", "error writing file (segment 1l)" in out, out)
+            c.true(f"limit {attempt}: small file erased, big one left", os.listdir(work) == [big],
                   f"{os.listdir(work)}")
             snaps = snapshots(snap)
-            check(f"limit {attempt}: one copy (the small file)", len(snaps) == 1, f"{len(snaps)}")
+            c.true(f"limit {attempt}: one copy (the small file)", len(snaps) == 1, f"{len(snaps)}")
             if len(snaps) == 1:
                 with open(snaps[0], "rb") as f:
                     got = f.read()
@@ -166,7 +162,7 @@ try:
                     pass  # the small file came first; nothing to learn here
                 else:
                     seen_big_first = True
-                    check(f"limit {attempt}: next file continues after the failed segment",
+                    c.true(f"limit {attempt}: next file continues after the failed segment",
                           got == sw.take(SEED, 2 * SEG, 1000), f"got {got[:8].hex()}")
                     check_stretches(f"limit {attempt}: failed file", os.path.join(work, big),
                                     2 * SEG + 5 * MIB, 0, upto=20 * MIB)
@@ -174,13 +170,10 @@ try:
                 os.remove(os.path.join(work, n))
             for p in snapshots(snap):
                 os.remove(p)
-            if seen_big_first or failures:
+            if seen_big_first or c.failed:
                 break
-        check("limit: some order put the big file first", seen_big_first)
+        c.true("limit: some order put the big file first", seen_big_first)
 finally:
     shutil.rmtree(root, ignore_errors=True)
 
-for f in failures:
-    print("FAIL", f)
-print(f"{len(failures)} failed")
-sys.exit(1 if failures else 0)
+c.done()

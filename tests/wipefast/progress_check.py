@@ -19,11 +19,12 @@ import subprocess
 import sys
 import tempfile
 
+from checks import Checks
 from terminal import TerminalRun
 
 MIB = 1 << 20
 mode, testcfg = sys.argv[1], sys.argv[2]
-failures = []
+c = Checks()
 CSI = re.compile(rb"\x1b\[([0-9;?]*)([A-Za-z])")
 
 
@@ -35,11 +36,6 @@ def plain(screen):
             return b" " * int(m.group(1) or b"1")
         return b""
     return CSI.sub(one, screen)
-
-
-def check(case, cond, detail=""):
-    if not cond:
-        failures.append(f"{case}: {detail or 'condition false'}")
 
 
 def make(path, size):
@@ -82,19 +78,19 @@ def checks(scratch, argv, env):
     t = TerminalRun(argv, cwd=scratch, env=env)
     rc = t.finish(timeout=300)
     screen = plain(t.screen)
-    check("terminal: exit code", rc == 0, f"rc {rc}, screen {screen[-200:]!r}")
-    check("terminal: file erased", not os.path.exists(big))
+    c.true("terminal: exit code", rc == 0, f"rc {rc}, screen {screen[-200:]!r}")
+    c.true("terminal: file erased", not os.path.exists(big))
     lines = re.findall(rb"(?:^|\r)big\.bin  pass 1/1 +(\d+)%  (\d+) MB/s", screen)
-    check("terminal: progress line shown", len(lines) >= 1, f"screen {screen[:300]!r}")
-    check("terminal: percentages within 0..100",
+    c.true("terminal: progress line shown", len(lines) >= 1, f"screen {screen[:300]!r}")
+    c.true("terminal: percentages within 0..100",
           all(0 <= int(p) <= 100 for p, _ in lines), f"{lines!r}")
     last = screen.rfind(b"MB/s")
     wiped = re.match(rb"MB/s *\r +\r", screen[last:]) if last >= 0 else None
-    check("terminal: line wiped before anything else is written", wiped is not None,
+    c.true("terminal: line wiped before anything else is written", wiped is not None,
           f"tail {screen[last:]!r}")
     after = screen[last + wiped.end():] if wiped else b""
-    check("terminal: the usual output follows", after.rstrip(b"\r\n").endswith(b"done."), f"{after!r}")
-    check("terminal: no new line from the progress", b"MB/s\r\n" not in screen and b"MB/s\n" not in screen)
+    c.true("terminal: the usual output follows", after.rstrip(b"\r\n").endswith(b"done."), f"{after!r}")
+    c.true("terminal: no new line from the progress", b"MB/s\r\n" not in screen and b"MB/s\n" not in screen)
 
     # Standard error redirected: nothing on the terminal, nothing in the file.
     make(big, 200 * MIB)
@@ -103,19 +99,19 @@ def checks(scratch, argv, env):
     screen = plain(screen)
     with open(err, "rb") as f:
         err_text = f.read()
-    check("redirected: exit code", rc == 0, f"rc {rc}")
-    check("redirected: file erased", not os.path.exists(big))
-    check("redirected: nothing on standard error", b"MB/s" not in err_text and b"pass" not in err_text,
+    c.true("redirected: exit code", rc == 0, f"rc {rc}")
+    c.true("redirected: file erased", not os.path.exists(big))
+    c.true("redirected: nothing on standard error", b"MB/s" not in err_text and b"pass" not in err_text,
           f"{err_text[:200]!r}")
-    check("redirected: the terminal shows the usual output only",
+    c.true("redirected: the terminal shows the usual output only",
           b"MB/s" not in screen and screen.rstrip(b"\r\n").endswith(b"done."), f"{screen[:200]!r}")
 
     # Exactly 64 MiB is not long enough for a line.
     make(big, 64 * MIB)
     t = TerminalRun(argv, cwd=scratch, env=env)
     rc = t.finish(timeout=300)
-    check("64 MiB: exit code", rc == 0, f"rc {rc}")
-    check("64 MiB: no line", b"MB/s" not in t.screen, f"{t.screen[:200]!r}")
+    c.true("64 MiB: exit code", rc == 0, f"rc {rc}")
+    c.true("64 MiB: no line", b"MB/s" not in t.screen, f"{t.screen[:200]!r}")
 
 
 if mode == "wine":
@@ -139,7 +135,4 @@ else:
     finally:
         shutil.rmtree(root, ignore_errors=True)
 
-for f in failures:
-    print("FAIL", f)
-print(f"{len(failures)} failed")
-sys.exit(1 if failures else 0)
+c.done()

@@ -23,7 +23,8 @@ import sys
 import time
 
 import streamwindows as sw
-from wine import SKIP_EXIT, WinePrefix
+from checks import Checks, skip
+from wine import WinePrefix
 
 SIZE = (1 << 32) + 12345
 SEGMENT = 16 << 20
@@ -31,12 +32,7 @@ SEGMENT = 16 << 20
 if len(sys.argv) != 2:
     raise SystemExit("usage: shipped_big_check.py KORWIPE_EXE")
 shipped = sys.argv[1]
-failures = []
-
-
-def check(case, got, want):
-    if got != want:
-        failures.append(f"{case}: got {got!r}, want {want!r}")
+c = Checks()
 
 
 def seed_of(unix_seconds):
@@ -47,8 +43,7 @@ def seed_of(unix_seconds):
 with WinePrefix("korwipe-big") as wp:
     free = shutil.disk_usage(wp.root).free
     if free < SIZE + (1 << 30):
-        print(f"SKIP: {free >> 20} MiB free under {wp.root}; the file needs 4 GiB and a margin of 1 GiB")
-        sys.exit(SKIP_EXIT)
+        skip(f"{free >> 20} MiB free under {wp.root}; the file needs 4 GiB and a margin of 1 GiB")
 
     # Setting 1: one pass, so the file ends holding the stream from offset 0.
     folder = os.path.join(wp.programdata, "Korvanel", "Ostrel")
@@ -65,18 +60,18 @@ with WinePrefix("korwipe-big") as wp:
         r = wp.run(shipped, ["big.bin"], timeout=540)
         ended = time.time()
         print(f"4 GiB + 12345 bytes erased in {ended - started:.1f} s")
-        check("exit code and output", (r.rc, r.lines), (0, ["done."]))
-        check("the erase folder afterwards", os.listdir(wp.scratch), [])
+        c.eq("exit code and output", (r.rc, r.lines), (0, ["done."]))
+        c.eq("the erase folder afterwards", os.listdir(wp.scratch), [])
         st = os.fstat(kept.fileno())
-        check("length", st.st_size, SIZE)
-        check("names left (the program deleted its own)", st.st_nlink, 0)
-        check("no hole left: bytes allocated at least the length", st.st_blocks * 512 >= SIZE, True)
+        c.eq("length", st.st_size, SIZE)
+        c.eq("names left (the program deleted its own)", st.st_nlink, 0)
+        c.eq("no hole left: bytes allocated at least the length", st.st_blocks * 512 >= SIZE, True)
 
         with kept as f:
             head = f.read(16)
             seeds = {seed_of(s) for s in range(int(started) - 1, int(ended) + 2)}
             found = [seed for seed in seeds if sw.take(seed, 0, 16) == head]
-            check("seeds of the run's seconds that give the first bytes", len(found), 1)
+            c.eq("seeds of the run's seconds that give the first bytes", len(found), 1)
             if len(found) == 1:
                 spans = sw.windows(SIZE, every=SEGMENT, around=64)
                 bad = []
@@ -84,14 +79,11 @@ with WinePrefix("korwipe-big") as wp:
                     f.seek(start)
                     if f.read(n) != sw.take(found[0], start, n):
                         bad.append(start)
-                check(f"stretches of {len(spans)} (both ends, every 16 MiB boundary) not holding the stream",
+                c.eq(f"stretches of {len(spans)} (both ends, every 16 MiB boundary) not holding the stream",
                       bad[:5], [])
     finally:
         kept.close()
         if os.path.exists(big):
             os.remove(big)
 
-for f in failures:
-    print("FAIL", f)
-print(f"{len(failures)} failed")
-sys.exit(1 if failures else 0)
+c.done()
