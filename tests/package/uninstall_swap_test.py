@@ -29,6 +29,7 @@ import threading
 
 import artefact
 import wine
+from checks import Checks
 from wine import WinePrefix
 
 SWAPPED = 20        # runs with a swap needed per kind
@@ -47,11 +48,6 @@ def exchange(a, b):
         raise OSError(ctypes.get_errno(), os.strerror(ctypes.get_errno()), a)
 
 
-def failed(message):
-    print("FAIL:", message)
-    sys.exit(1)
-
-
 class Swapper:
     """Exchanges `name` with `spare` while the uninstaller runs: in a loop
     (tight), or once, when an entry in `name` is first opened (timed)."""
@@ -64,7 +60,7 @@ class Swapper:
         if timed:
             self.watch = libc.inotify_init1(IN_NONBLOCK)
             if self.watch < 0 or libc.inotify_add_watch(self.watch, name.encode(), IN_OPEN) < 0:
-                failed(f"inotify on {name}: {os.strerror(ctypes.get_errno())}")
+                c.stop(f"inotify on {name}", os.strerror(ctypes.get_errno()))
         self.thread = threading.Thread(target=self.timed_swap if timed else self.tight_swap)
         self.thread.start()
 
@@ -120,15 +116,15 @@ def remove_any(path):
 
 def main():
     which = sys.argv[1]
-    if which not in ("Ostrel", "Korvanel"):
-        failed(f"unknown folder {which}")
+    c.require(f"a known folder: {which}", which in ("Ostrel", "Korvanel"))
     made = tempfile.mkdtemp(prefix="kor-swap-out-")
     try:
         installer = artefact.make("setup64", made)
         with WinePrefix("kor-swap") as wp:
-            return swap_runs(wp, installer, which)
+            swap_runs(wp, installer, which)
     finally:
         shutil.rmtree(made, ignore_errors=True)
+    c.done()
 
 
 def swap_runs(wp, installer, which):
@@ -145,8 +141,8 @@ def swap_runs(wp, installer, which):
     wp.wait_idle(timeout=240)
     korvanel = os.path.join(wp.programdata, "Korvanel")
     ostrel = os.path.join(korvanel, "Ostrel")
-    if rc != 0 or not os.path.isfile(os.path.join(ostrel, "config.cfg")):
-        failed(f"install: exit code {rc}, config.cfg placed: {os.path.exists(os.path.join(ostrel, 'config.cfg'))}")
+    c.require("install", rc == 0 and os.path.isfile(os.path.join(ostrel, "config.cfg")),
+              f"exit code {rc}, config.cfg placed: {os.path.exists(os.path.join(ostrel, 'config.cfg'))}")
     folder = "C:\\Kor"
     uninstaller = os.path.join(wp.scratch, "un.exe")
     shutil.copy(os.path.join(wp.prefix, "drive_c", "Kor", "ostrel-uninstall.exe"),
@@ -161,7 +157,6 @@ def swap_runs(wp, installer, which):
     victim = os.path.join(wp.root, "victim")
     spare = os.path.join(wp.root, "spare-" + which)
     inner = "config.cfg" if which == "Ostrel" else os.path.join("Ostrel", "config.cfg")
-    bad = []
 
     def fresh_run():
         for path in (korvanel, victim, spare):
@@ -179,10 +174,10 @@ def swap_runs(wp, installer, which):
     # what the runs below keep it from doing is what it does.
     fresh_run()
     rc, out = run(uninstall)
-    if rc != 0 or os.path.lexists(korvanel) or snapshot(victim) != OUTSIDE:
-        left = sorted(os.path.relpath(os.path.join(d, n), wp.programdata) for d, ds, fs in os.walk(korvanel)
-                      for n in ds + fs)
-        failed(f"uninstall without swaps: exit code {rc}, Korvanel left: {os.path.lexists(korvanel)} {left}")
+    left = sorted(os.path.relpath(os.path.join(d, n), wp.programdata) for d, ds, fs in os.walk(korvanel)
+                  for n in ds + fs)
+    c.require("uninstall without swaps", rc == 0 and not os.path.lexists(korvanel) and snapshot(victim) == OUTSIDE,
+              f"exit code {rc}, Korvanel left: {os.path.lexists(korvanel)} {left}")
 
     for kind in ("tight", "timed"):
         runs = swapped = wine_losses = ours_removed = 0
@@ -203,21 +198,18 @@ def swap_runs(wp, installer, which):
             by_path = {"config.cfg"} if which == "Ostrel" else {"Ostrel/config.cfg"}
             if kind == "tight" and lost and lost <= by_path and not changed:
                 wine_losses += 1
-            elif lost or changed:
-                bad.append(f"{kind} run {runs}: outside files lost {sorted(lost)}, changed {sorted(changed)}")
-            if rc != 0:
-                bad.append(f"{kind} run {runs}: exit code {rc} {out[-300:]!r}")
+            else:
+                c.true(f"{kind} run {runs}: outside files kept", not lost and not changed,
+                       f"lost {sorted(lost)}, changed {sorted(changed)}")
+            c.true(f"{kind} run {runs}: exit code 0", rc == 0, f"exit code {rc} {out[-300:]!r}")
             # Ours is in whichever of the two names holds the real folder now.
             real = next((p for p in (swapped_path, spare) if os.path.isdir(p) and not os.path.islink(p)), None)
             ours_removed += real is None or not os.path.isfile(os.path.join(real, inner))
         print(f"{which} {kind}: {runs} uninstalls, {swapped} with a swap while it ran; our config.cfg removed in "
               f"{ours_removed}; outside config.cfg deleted by Wine's delete by path: {wine_losses}")
-        if swapped < SWAPPED:
-            bad.append(f"{kind}: not measured: only {swapped} of {runs} runs saw a swap (needed {SWAPPED})")
-
-    for line in bad:
-        print("FAIL:", line)
-    return 1 if bad else 0
+        c.true(f"{kind}: runs that saw a swap (fewer than {SWAPPED}: not measured)", swapped >= SWAPPED,
+               f"only {swapped} of {runs}")
 
 
-sys.exit(main())
+c = Checks()
+main()

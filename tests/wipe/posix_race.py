@@ -12,7 +12,6 @@ and the test fails as not measured when too few tries were under attack;
 where names cannot be swapped in one step it is skipped, saying so.
 """
 import os
-import os
 
 from checks import Checks, skip
 from wipetest import Scratch, Swapper, exchange_unavailable, programs, run_form, snapshot
