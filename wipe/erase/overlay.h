@@ -40,3 +40,7 @@ extern const char* const kReasonMaybeLowerLayer;  // the layers cannot be looked
 // /proc/self/fd and /proc/self/mountinfo, and looks the path up (lstat,
 // no link followed) in each lower layer.
 const char* overlayReasonForFile(OsFile& f);
+
+// Linux: the whole text of a small system file (/proc, /sys); empty when it
+// cannot be read.
+std::string readSystemText(const std::string& path);

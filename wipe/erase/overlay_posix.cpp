@@ -13,7 +13,7 @@
 const char* const kReasonLowerLayer = "overlay: its original stays in a lower layer";
 const char* const kReasonMaybeLowerLayer = "overlay: its original may stay in a lower layer";
 
-static std::string readText(const std::string& path) {
+std::string readSystemText(const std::string& path) {
   std::string text;
   FILE* in = std::fopen(path.c_str(), "r");
   if (!in) return text;
@@ -26,7 +26,7 @@ static std::string readText(const std::string& path) {
 
 const char* overlayReasonForFile(OsFile& f) {
   const std::string self = "/proc/self/fdinfo/" + std::to_string((int)f.handle);
-  std::string info = readText(self);
+  std::string info = readSystemText(self);
   size_t at = info.find("mnt_id:");
   if (at == std::string::npos) return kReasonMaybeLowerLayer;
   unsigned mountId = (unsigned)std::strtoul(info.c_str() + at + 7, nullptr, 10);
@@ -35,7 +35,7 @@ const char* overlayReasonForFile(OsFile& f) {
   if (n <= 0 || (size_t)n >= sizeof path) return kReasonMaybeLowerLayer;
   std::vector<std::string> lowerRoots;
   std::string inside;
-  if (!overlayLowerPaths(readText("/proc/self/mountinfo"), mountId, std::string(path, (size_t)n), lowerRoots,
+  if (!overlayLowerPaths(readSystemText("/proc/self/mountinfo"), mountId, std::string(path, (size_t)n), lowerRoots,
                          inside))
     return kReasonMaybeLowerLayer;
   for (const std::string& root : lowerRoots) {

@@ -58,29 +58,18 @@ static bool readExtents(int fd, uint64_t length, std::vector<FileExtent>& out) {
   return out.size() <= kMaxExtents;
 }
 
-static std::string readText(const char* path) {
-  std::string text;
-  FILE* in = std::fopen(path, "r");
-  if (!in) return text;
-  char buf[4096];
-  size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, in)) > 0) text.append(buf, n);
-  std::fclose(in);
-  return text;
-}
-
 // ext4's own list of the options in force on device major:minor (empty when
 // it is no ext4 device): found by the device's name in /sys.
 static std::string ext4Options(unsigned major, unsigned minor) {
   char path[96];
   std::snprintf(path, sizeof path, "/sys/dev/block/%u:%u/uevent", major, minor);
-  std::string uevent = readText(path);
+  std::string uevent = readSystemText(path);
   size_t at = uevent.find("DEVNAME=");
   if (at == std::string::npos) return std::string();
   at += 8;
   std::string name = uevent.substr(at, uevent.find('\n', at) - at);
   if (name.empty() || name.find("..") != std::string::npos) return std::string();
-  return readText(("/proc/fs/ext4/" + name + "/options").c_str());
+  return readSystemText(("/proc/fs/ext4/" + name + "/options").c_str());
 }
 
 // The file's own flag (chattr +j), or the mount's data=journal, as given at
@@ -94,7 +83,7 @@ static bool journalsData(dev_t device, int flags) {
   if (knownAnswer < 0 || knownDevice != device) {
     knownDevice = device;
     unsigned maj = major(device), min = minor(device);
-    knownAnswer = mountInfoJournalsData(readText("/proc/self/mountinfo"), maj, min) ||
+    knownAnswer = mountInfoJournalsData(readSystemText("/proc/self/mountinfo"), maj, min) ||
                   ext4OptionsJournalData(ext4Options(maj, min));
   }
   return knownAnswer == 1;
